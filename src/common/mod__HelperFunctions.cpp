@@ -1,0 +1,319 @@
+#include "common/mod__HelperFunctions.h"
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace veltrane {
+
+std::string CutAtNul(std::string_view text) {
+    const auto nul = text.find('\0');
+    return std::string(nul == std::string_view::npos ? text : text.substr(0, nul));
+}
+
+namespace {
+
+// At least two digits, a minus sign in front of the digits of a negative number.
+std::string TwoDigits(std::int64_t value) {
+    const bool negative = value < 0;
+    // The magnitude of INT64_MIN does not fit a signed number; unsigned arithmetic keeps it.
+    const std::uint64_t magnitude =
+        negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    std::string digits = std::to_string(magnitude);
+    if (digits.size() < 2) {
+        digits.insert(0, "0");
+    }
+    return negative ? "-" + digits : digits;
+}
+
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
+    std::int64_t q = a / b;
+    if ((a % b != 0) && ((a < 0) != (b < 0))) {
+        --q;
+    }
+    return q;
+}
+
+}  // namespace
+
+std::string FormatDuration(std::int64_t seconds) {
+    const std::int64_t h = FloorDiv(seconds, 3600);
+    const std::int64_t r = seconds - h * 3600;
+    const std::int64_t m = FloorDiv(r, 60);
+    const std::int64_t s = r - m * 60;
+    return TwoDigits(h) + ":" + TwoDigits(m) + ":" + TwoDigits(s);
+}
+
+std::string Cp1252ToUtf8(std::string_view text) {
+    // Code points of bytes 0x80 to 0x9F; the unassigned ones keep their own value.
+    static constexpr std::array<char16_t, 32> kHigh = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    std::string out;
+    out.reserve(text.size() + text.size() / 4);
+    for (const char ch : text) {
+        const auto byte = static_cast<unsigned char>(ch);
+        char32_t cp = byte;
+        if (byte >= 0x80 && byte <= 0x9F) {
+            cp = kHigh[byte - 0x80];
+        }
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+double RoundHalfEven(double value) {
+    if (!std::isfinite(value)) {
+        return value;
+    }
+    const double floorValue = std::floor(value);
+    const double diff = value - floorValue;
+    if (diff < 0.5) {
+        return floorValue;
+    }
+    if (diff > 0.5) {
+        return floorValue + 1.0;
+    }
+    return std::fmod(floorValue, 2.0) == 0.0 ? floorValue : floorValue + 1.0;
+}
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Scans a number from text, skipping blanks when skipInnerBlanks is set. Returns the value and
+// the position just behind the last character that belonged to the number (blanks included);
+// found is false when no digit was seen.
+struct Scan {
+    double value = 0.0;
+    std::size_t end = 0;
+    bool found = false;
+};
+
+Scan ScanNumber(std::string_view text, bool skipInnerBlanks) {
+    std::string literal;  // sign, digits, '.', 'e', exponent: what strtod is given
+    std::size_t i = 0;
+    auto skip = [&] {
+        while (skipInnerBlanks && i < text.size() && IsBlank(text[i])) {
+            ++i;
+        }
+    };
+    Scan scan;
+    skip();
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        literal.push_back(text[i++]);
+    }
+    bool digits = false;
+    bool point = false;
+    for (;;) {
+        skip();
+        if (i >= text.size()) {
+            break;
+        }
+        if (IsDigit(text[i])) {
+            literal.push_back(text[i++]);
+            digits = true;
+        } else if (text[i] == '.' && !point) {
+            literal.push_back(text[i++]);
+            point = true;
+        } else {
+            break;
+        }
+    }
+    scan.end = i;
+    if (!digits) {
+        return scan;
+    }
+    // An exponent counts only when at least one digit follows it.
+    if (i < text.size()) {
+        const char e = text[i];
+        if (e == 'e' || e == 'E' || e == 'd' || e == 'D') {
+            std::size_t j = i + 1;
+            std::string exponent = "e";
+            while (skipInnerBlanks && j < text.size() && IsBlank(text[j])) {
+                ++j;
+            }
+            if (j < text.size() && (text[j] == '+' || text[j] == '-')) {
+                exponent.push_back(text[j++]);
+            }
+            bool expDigits = false;
+            for (;;) {
+                while (skipInnerBlanks && j < text.size() && IsBlank(text[j])) {
+                    ++j;
+                }
+                if (j < text.size() && IsDigit(text[j])) {
+                    exponent.push_back(text[j++]);
+                    expDigits = true;
+                } else {
+                    break;
+                }
+            }
+            if (expDigits) {
+                literal += exponent;
+                scan.end = j;
+            }
+        }
+    }
+    scan.found = true;
+    scan.value = std::strtod(literal.c_str(), nullptr);
+    return scan;
+}
+
+}  // namespace
+
+double ReadLeadingNumber(std::string_view text) { return ScanNumber(text, true).value; }
+
+std::optional<double> ReadWholeNumber(std::string_view text) {
+    const auto nul = text.find('\0');
+    if (nul != std::string_view::npos) {
+        text = text.substr(0, nul);
+    }
+    while (!text.empty() && IsBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    const Scan scan = ScanNumber(text, false);
+    if (!scan.found || scan.end != text.size()) {
+        return std::nullopt;
+    }
+    return scan.value;
+}
+
+std::string ToUpperAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return out;
+}
+
+std::size_t FindIgnoringCase(std::string_view haystack, std::string_view needle,
+                             std::size_t from) {
+    if (needle.size() > haystack.size()) {
+        return std::string_view::npos;
+    }
+    for (std::size_t i = from; i + needle.size() <= haystack.size(); ++i) {
+        std::size_t k = 0;
+        while (k < needle.size() && LowerAscii(haystack[i + k]) == LowerAscii(needle[k])) {
+            ++k;
+        }
+        if (k == needle.size()) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
+int CompareIgnoringCase(std::string_view a, std::string_view b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto ca = static_cast<unsigned char>(LowerAscii(a[i]));
+        const auto cb = static_cast<unsigned char>(LowerAscii(b[i]));
+        if (ca != cb) {
+            return ca < cb ? -1 : 1;
+        }
+    }
+    if (a.size() == b.size()) {
+        return 0;
+    }
+    return a.size() < b.size() ? -1 : 1;
+}
+
+std::string BigEndianToDecimal(std::string_view bytes, std::uint64_t zeroTail) {
+    std::size_t first = 0;
+    while (first < bytes.size() && bytes[first] == '\0') {
+        ++first;
+    }
+    const std::string_view significant = bytes.substr(first);
+    if (significant.empty()) {
+        return "0";
+    }
+    const std::uint64_t totalBytes = significant.size() + zeroTail;
+    if (totalBytes > kMaxExactCounterBytes) {
+        // value = top * 256^(totalBytes - taken), top the leading (up to) eight bytes
+        const std::size_t taken = std::min<std::size_t>(8, significant.size());
+        double top = 0.0;
+        for (std::size_t i = 0; i < taken; ++i) {
+            top = top * 256.0 + static_cast<unsigned char>(significant[i]);
+        }
+        const double log10Value =
+            std::log10(top) + static_cast<double>(totalBytes - taken) * 8.0 * std::log10(2.0);
+        double exponent = std::floor(log10Value);
+        double mantissa = std::pow(10.0, log10Value - exponent);
+        if (mantissa >= 9.9999995) {
+            mantissa = 1.0;
+            exponent += 1.0;
+        }
+        std::array<char, 64> buffer{};
+        std::snprintf(buffer.data(), buffer.size(), "%.6fE+%.0f", mantissa, exponent);
+        return buffer.data();
+    }
+    // 32-bit limbs, most significant first; repeated division by 10^9 yields nine digits a pass.
+    std::vector<std::uint32_t> limbs;
+    const std::size_t totalLen = significant.size() + zeroTail;
+    const std::size_t lead = totalLen % 4;
+    limbs.reserve(totalLen / 4 + 1);
+    std::uint32_t current = 0;
+    std::size_t inLimb = 0;
+    const std::size_t firstLimbBytes = lead == 0 ? 4 : lead;
+    for (std::size_t i = 0; i < totalLen; ++i) {
+        const auto byte = i < significant.size() ? static_cast<unsigned char>(significant[i]) : 0U;
+        current = (current << 8) | byte;
+        ++inLimb;
+        const std::size_t limbSize = limbs.empty() ? firstLimbBytes : 4;
+        if (inLimb == limbSize) {
+            limbs.push_back(current);
+            current = 0;
+            inLimb = 0;
+        }
+    }
+    std::vector<std::uint32_t> chunks;  // base 10^9, least significant first
+    std::size_t start = 0;
+    while (start < limbs.size()) {
+        std::uint64_t remainder = 0;
+        for (std::size_t i = start; i < limbs.size(); ++i) {
+            const std::uint64_t value = (remainder << 32) | limbs[i];
+            limbs[i] = static_cast<std::uint32_t>(value / 1000000000U);
+            remainder = value % 1000000000U;
+        }
+        chunks.push_back(static_cast<std::uint32_t>(remainder));
+        while (start < limbs.size() && limbs[start] == 0) {
+            ++start;
+        }
+    }
+    std::string out = std::to_string(chunks.back());
+    for (std::size_t i = chunks.size() - 1; i-- > 0;) {
+        std::array<char, 16> buffer{};
+        std::snprintf(buffer.data(), buffer.size(), "%09u", static_cast<unsigned>(chunks[i]));
+        out += buffer.data();
+    }
+    return out;
+}
+
+std::string ToHexUpper(std::uint64_t value) {
+    static constexpr std::string_view kDigits = "0123456789ABCDEF";
+    std::string out;
+    do {
+        out.insert(out.begin(), kDigits[value & 0xF]);
+        value >>= 4;
+    } while (value != 0);
+    return out;
+}
+
+}  // namespace veltrane

@@ -1,0 +1,142 @@
+// Layout read from the file:
+//
+//   offset          length  meaning
+//   0               10      "ID3", version, flags, tag size (base 128, every bit of each byte)
+//   scan start      ...     size + 10 behind a tag, else 0; first FF FA / FF FB wins
+//   header          4       FF, b1 (version, layer, protection), b2 (bitrate, sample rate,
+//                           padding, private), b3 (mode, extension, copyright, original,
+//                           emphasis)
+//   header + 36     4       "Xing" marks a VBR first frame (no adjustment for mono or CRC)
+#include "mpeg/mod_MP3_BinaryHeader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "common/mod__HelperFunctions.h"
+
+namespace veltrane {
+
+void InitMpegTables() {}
+
+namespace {
+
+constexpr std::size_t kScanBlock = 64 * 1024;
+
+std::uint8_t Byte(const std::vector<char>& block, std::size_t i) {
+    return static_cast<std::uint8_t>(block.at(i));
+}
+
+}  // namespace
+
+std::int64_t FindFirstHeader(InputFile& file, std::int64_t start) {
+    const std::int64_t size = file.Size();
+    std::vector<char> block(kScanBlock + 1);
+    // Each block carries one byte of the next, so a pair split across two blocks is seen whole.
+    for (std::int64_t base = start; base < size; base += static_cast<std::int64_t>(kScanBlock)) {
+        std::fill(block.begin(), block.end(), '\0');
+        // A failed read leaves zeros, which match nothing; the scan goes on behind them.
+        file.ReadAt(base, block);
+        const auto pairs =
+            static_cast<std::size_t>(std::min<std::int64_t>(kScanBlock, size - base));
+        for (std::size_t i = 0; i < pairs; ++i) {
+            if (Byte(block, i) == 0xFF) {
+                const std::uint8_t next = Byte(block, i + 1);
+                if (next == 0xFA || next == 0xFB) {
+                    return base + static_cast<std::int64_t>(i);
+                }
+            }
+        }
+    }
+    return -1;
+}
+
+bool BinHeader(FileAccess& files, const std::string& path, MpegHeaderInfo& info) {
+    info.FileSize = 0;
+    info.Duration = 0;
+    info.FrameSize = 0;
+    info.FrameCount = 0;
+    info.Bitrate = 0;
+    info.SampleRate = 0;
+    info.Version = 0;
+    info.Layer = 0;
+    info.OriginalBit = false;
+
+    const auto file = files.OpenRead(path);
+    if (!file) {
+        return false;
+    }
+    const std::int64_t size = file->Size();
+    if (size <= 0) {
+        return false;
+    }
+
+    std::int64_t start = 0;
+    const auto head = ReadBlock(*file, 0, 10);
+    if (head[0] == 'I' && head[1] == 'D' && head[2] == '3') {
+        // Each size byte counts whole: a non-conforming byte of 0x80 or more adds its full value.
+        for (int i = 0; i < 4; ++i) {
+            start = start * 128 + Byte(head, static_cast<std::size_t>(6 + i));
+        }
+        start += 10;
+    }
+
+    const std::int64_t offset = FindFirstHeader(*file, start);
+    if (offset < 0) {
+        // No header: nothing of an earlier file may stay behind.
+        info = MpegHeaderInfo{};
+        info.FileSize = size;
+        return false;
+    }
+    info.FileSize = size;
+    info.HeaderOffset = offset;
+    // A header cut off by the end of the file takes zeros for its missing bytes.
+    const auto header = ReadBlock(*file, offset, 4);
+    const auto marker = ReadBlock(*file, offset + 36, 4);
+    const std::uint8_t b1 = Byte(header, 1);
+    const std::uint8_t b2 = Byte(header, 2);
+    const std::uint8_t b3 = Byte(header, 3);
+
+    info.Version = MpegVersionTable[(b1 & 0x18U) >> 3];
+    info.Layer = MpegLayerTable[(b1 & 0x06U) >> 1];
+    info.VersionLayerKey = std::to_string(info.Version) + std::to_string(info.Layer);
+    info.ProtectionBit = (b1 & 0x01U) != 0;
+    const unsigned bitrateIndex = (b2 & 0xF0U) >> 4;
+    const unsigned sampleRateIndex = (b2 & 0x0CU) >> 2;
+    const bool padding = (b2 & 0x02U) != 0;
+
+    info.Bitrate = BitrateTable[2][bitrateIndex];
+    info.SampleRate = SampleRateTable[0][sampleRateIndex];
+    if (info.SampleRate == 0) {
+        info.SampleRate = 1;
+    }
+    if (info.Bitrate == 0) {
+        info.Bitrate = 1;
+    }
+    info.Bitrate *= 1000;
+
+    // Single precision on both sides of the division, as the frame size has always been
+    // computed: 128 kbit/s at 44100 Hz gives 418, or 419 with padding.
+    const auto product = static_cast<float>(info.Bitrate * 144);
+    const auto frame =
+        static_cast<float>(static_cast<double>(product) / info.SampleRate + (padding ? 1 : 0));
+    info.FrameSize = static_cast<std::int32_t>(RoundHalfEven(frame));
+    info.FrameCount = static_cast<std::int64_t>(
+        std::floor(static_cast<double>(size) / static_cast<double>(info.FrameSize)));
+    // Everything from the byte after the header's first byte to the end of the file counts,
+    // trailing tags included; 64-bit, so large files need no special case.
+    info.Duration = static_cast<std::int64_t>(
+        std::floor(static_cast<double>((size - offset - 1) * 8) / info.Bitrate));
+
+    info.ModeExtension = static_cast<std::uint8_t>((b3 & 0x30U) >> 4);
+    info.ChannelMode = static_cast<std::uint8_t>((b3 & 0xC0U) >> 6);
+    info.Emphasis = static_cast<std::uint8_t>(b3 & 0x03U);
+    info.PaddingBit = padding;
+    info.PrivateBit = (b2 & 0x01U) != 0;
+    info.CopyrightBit = (b3 & 0x08U) != 0;
+    info.OriginalBit = (b3 & 0x04U) != 0;
+    info.IsVbr = std::string_view(marker.data(), 4) == "Xing";
+    return true;
+}
+
+}  // namespace veltrane

@@ -1,0 +1,275 @@
+#include "platform/mod__FileAPI.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace veltrane {
+
+std::vector<char> ReadBlock(InputFile& file, std::int64_t offset, std::size_t n) {
+    std::vector<char> block(n, '\0');
+    file.ReadAt(offset, block);
+    return block;
+}
+
+void DriveRoots::Set(char letter, std::string hostRoot) {
+    roots_[static_cast<char>(letter & ~0x20)] = std::move(hostRoot);
+}
+
+std::optional<std::string> DriveRoots::Root(char letter) const {
+    const auto it = roots_.find(static_cast<char>(letter & ~0x20));
+    if (it == roots_.end()) {
+        return std::nullopt;
+    }
+    return it->second;
+}
+
+std::vector<char> DriveRoots::Letters() const {
+    std::vector<char> letters;
+    for (const auto& [letter, root] : roots_) {
+        letters.push_back(letter);
+    }
+    return letters;
+}
+
+namespace {
+
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+}  // namespace
+
+std::optional<std::string> MapToHostPath(std::string_view path, const DriveRoots& roots) {
+    const bool driveForm =
+        path.size() >= 2 && IsLetter(path[0]) && path[1] == ':' && (path.size() == 2 || path[2] == '\\');
+    if (!driveForm) {
+        return std::string(path);
+    }
+    auto root = roots.Root(path[0]);
+    if (!root) {
+        return std::nullopt;
+    }
+    std::string rest(path.substr(2));
+    std::replace(rest.begin(), rest.end(), '\\', '/');
+    std::string host = *root;
+    if (rest.empty()) {
+        return host.empty() ? "/" : host;
+    }
+    while (!host.empty() && host.back() == '/') {
+        host.pop_back();
+    }
+    return host + rest;
+}
+
+namespace {
+
+class HostInputFile final : public InputFile {
+public:
+    HostInputFile(int fd, std::int64_t size) : fd_(fd), size_(size) {}
+    ~HostInputFile() override { ::close(fd_); }
+    HostInputFile(const HostInputFile&) = delete;
+    HostInputFile& operator=(const HostInputFile&) = delete;
+
+    std::int64_t Size() const override { return size_; }
+
+    std::size_t ReadAt(std::int64_t offset, std::span<char> buffer) override {
+        if (offset < 0) {
+            return 0;
+        }
+        std::size_t done = 0;
+        while (done < buffer.size()) {
+            const ssize_t got = ::pread(fd_, buffer.data() + done, buffer.size() - done,
+                                        static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got <= 0) {
+                break;
+            }
+            done += static_cast<std::size_t>(got);
+        }
+        return done;
+    }
+
+private:
+    int fd_;
+    std::int64_t size_;
+};
+
+class HostOutputFile final : public OutputFile {
+public:
+    explicit HostOutputFile(int fd) : fd_(fd) {}
+    ~HostOutputFile() override { ::close(fd_); }
+    HostOutputFile(const HostOutputFile&) = delete;
+    HostOutputFile& operator=(const HostOutputFile&) = delete;
+
+    bool Write(std::span<const char> bytes) override {
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t put = ::pwrite(fd_, bytes.data() + done, bytes.size() - done,
+                                         static_cast<off_t>(done));
+            if (put < 0 && errno == EINTR) {
+                continue;
+            }
+            if (put <= 0) {
+                return false;
+            }
+            done += static_cast<std::size_t>(put);
+        }
+        return true;
+    }
+
+private:
+    int fd_;
+};
+
+// Opens a regular file for reading. O_NONBLOCK keeps the open of a FIFO from waiting for a
+// writer; anything that is not a regular file is refused right after.
+int OpenRegular(const std::string& hostPath, int& error) {
+    const int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        error = errno;
+        return -1;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
+std::optional<std::string> HostFileAccess::HostPath(const std::string& path) const {
+    if (!roots_) {
+        return path;
+    }
+    return MapToHostPath(path, *roots_);
+}
+
+std::unique_ptr<InputFile> HostFileAccess::OpenRead(const std::string& path) {
+    const auto hostPath = HostPath(path);
+    if (!hostPath) {
+        return nullptr;
+    }
+    int error = 0;
+    const int fd = OpenRegular(*hostPath, error);
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat info {};
+    ::fstat(fd, &info);
+    return std::make_unique<HostInputFile>(fd, static_cast<std::int64_t>(info.st_size));
+}
+
+std::unique_ptr<OutputFile> HostFileAccess::CreateWrite(const std::string& path) {
+    const auto hostPath = HostPath(path);
+    if (!hostPath) {
+        return nullptr;
+    }
+    // O_NOFOLLOW: a link planted under the output name must not redirect the write to the
+    // file it points at.
+    const int fd = ::open(hostPath->c_str(),
+                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, 0644);
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::make_unique<HostOutputFile>(fd);
+}
+
+std::optional<std::string> HostOpenProblem(const std::string& hostPath) {
+    int error = 0;
+    const int fd = OpenRegular(hostPath, error);
+    if (fd >= 0) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    if (error == EINVAL) {
+        return "not a regular file";
+    }
+    return std::strerror(error);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+class MemoryInputFile final : public InputFile {
+public:
+    MemoryInputFile(MemoryFileAccess& owner, std::shared_ptr<std::string> bytes)
+        : owner_(owner), bytes_(std::move(bytes)), handles_(owner.openHandles_) {
+        ++*handles_;
+    }
+    ~MemoryInputFile() override { --*handles_; }
+    MemoryInputFile(const MemoryInputFile&) = delete;
+    MemoryInputFile& operator=(const MemoryInputFile&) = delete;
+
+    std::int64_t Size() const override { return static_cast<std::int64_t>(bytes_->size()); }
+
+    std::size_t ReadAt(std::int64_t offset, std::span<char> buffer) override {
+        const long number = owner_.reads_++;
+        if (number == owner_.failRead_ || offset < 0 || offset >= Size()) {
+            return 0;
+        }
+        const auto start = static_cast<std::size_t>(offset);
+        const std::size_t n = std::min(buffer.size(), bytes_->size() - start);
+        std::copy_n(bytes_->data() + start, n, buffer.data());
+        return n;
+    }
+
+private:
+    MemoryFileAccess& owner_;
+    std::shared_ptr<std::string> bytes_;
+    std::shared_ptr<int> handles_;
+};
+
+class MemoryOutputFile final : public OutputFile {
+public:
+    explicit MemoryOutputFile(std::shared_ptr<std::string> target) : target_(std::move(target)) {}
+    bool Write(std::span<const char> bytes) override {
+        target_->assign(bytes.begin(), bytes.end());
+        return true;
+    }
+
+private:
+    std::shared_ptr<std::string> target_;
+};
+
+void MemoryFileAccess::Put(const std::string& path, std::string bytes) {
+    files_[path] = std::make_shared<std::string>(std::move(bytes));
+}
+
+void MemoryFileAccess::Remove(const std::string& path) { files_.erase(path); }
+
+const std::string* MemoryFileAccess::Get(const std::string& path) const {
+    const auto it = files_.find(path);
+    return it == files_.end() ? nullptr : it->second.get();
+}
+
+std::unique_ptr<InputFile> MemoryFileAccess::OpenRead(const std::string& path) {
+    ++opens_;
+    const auto it = files_.find(path);
+    if (failOpen_ || it == files_.end()) {
+        return nullptr;
+    }
+    return std::make_unique<MemoryInputFile>(*this, it->second);
+}
+
+std::unique_ptr<OutputFile> MemoryFileAccess::CreateWrite(const std::string& path) {
+    if (failCreate_) {
+        return nullptr;
+    }
+    auto target = std::make_shared<std::string>();
+    files_[path] = target;
+    return std::make_unique<MemoryOutputFile>(target);
+}
+
+}  // namespace veltrane

@@ -1,0 +1,91 @@
+#include "platform/mod__Toolkit.h"
+
+#include <algorithm>
+
+#include "common/mod__HelperFunctions.h"
+
+namespace veltrane {
+
+int MemoryListPane::AddRow(std::string_view text) {
+    Row row;
+    row.cells[0] = CutAtNul(text);
+    rows_.push_back(std::move(row));
+    const int position = static_cast<int>(rows_.size()) - 1;
+    if (sorted_) {
+        Sort();
+    }
+    return position;
+}
+
+void MemoryListPane::SetSubItem(int row, int column, std::string_view text) {
+    rows_.at(static_cast<std::size_t>(row)).cells.at(static_cast<std::size_t>(column)) =
+        CutAtNul(text);
+}
+
+void MemoryListPane::SetCellColor(int row, int column, Rgb color) {
+    rows_.at(static_cast<std::size_t>(row)).colors.at(static_cast<std::size_t>(column)) = color;
+}
+
+void MemoryListPane::SetSorting(bool on, int column) {
+    sorted_ = on;
+    sortColumn_ = column;
+    if (on) {
+        Sort();
+    }
+}
+
+void MemoryListPane::Sort() {
+    const auto column = static_cast<std::size_t>(sortColumn_);
+    std::stable_sort(rows_.begin(), rows_.end(), [column](const Row& a, const Row& b) {
+        return CompareIgnoringCase(a.cells[column], b.cells[column]) < 0;
+    });
+}
+
+std::string MemoryListPane::CellText(int row, int column) const {
+    return rows_.at(static_cast<std::size_t>(row)).cells.at(static_cast<std::size_t>(column));
+}
+
+void MemoryTextPane::SetText(std::string_view text) { text_ = CutAtNul(text); }
+
+NodeId MemoryTree::AddNode(NodeId parent, std::optional<std::string> key, std::string_view text,
+                           std::string_view image, std::string_view selectedImage) {
+    Node node{std::move(key), std::string(text), std::string(image), std::string(selectedImage),
+              parent, {}};
+    nodes_.push_back(std::move(node));
+    const auto id = static_cast<NodeId>(nodes_.size());
+    if (parent == kNoNode) {
+        roots_.push_back(id);
+    } else {
+        nodes_.at(static_cast<std::size_t>(parent - 1)).children.push_back(id);
+    }
+    return id;
+}
+
+int MemoryTree::ChildCount(NodeId node) const {
+    return static_cast<int>(Get(node).children.size());
+}
+
+NodeId MemoryTree::FirstChild(NodeId node) const {
+    const auto& children = Get(node).children;
+    return children.empty() ? kNoNode : children.front();
+}
+
+NodeId MemoryTree::NextSibling(NodeId node) const {
+    const NodeId parent = Get(node).parent;
+    const auto& siblings = parent == kNoNode ? roots_ : Get(parent).children;
+    const auto it = std::find(siblings.begin(), siblings.end(), node);
+    if (it == siblings.end() || it + 1 == siblings.end()) {
+        return kNoNode;
+    }
+    return *(it + 1);
+}
+
+std::string MemoryTree::FullPath(NodeId node) const {
+    std::string path = Get(node).text;
+    for (NodeId up = Get(node).parent; up != kNoNode; up = Get(up).parent) {
+        path = Get(up).text + "\\" + path;
+    }
+    return path;
+}
+
+}  // namespace veltrane

@@ -1,0 +1,46 @@
+// One analysis set-up in memory: files, panes, messages and the per-file state, for tests that
+// run readers or the whole driver without a screen.
+#pragma once
+
+#include <string>
+
+#include "app/mod_AnalysisDriver.h"
+#include "platform/mod__FileAPI.h"
+#include "platform/mod__Toolkit.h"
+
+namespace fixture {
+
+struct Harness {
+    veltrane::MemoryFileAccess files;
+    veltrane::MemoryMessageBox messages;
+    veltrane::MemoryWindowOps window;
+    veltrane::MemoryListPane id3v2Pane, id3v1Pane, mpegPane;
+    veltrane::MemoryTextPane lyricsPane;
+    veltrane::AnalysisState state;
+    veltrane::ResultPanes panes{id3v2Pane, id3v1Pane, mpegPane, lyricsPane};
+    veltrane::Services services{files, messages, window};
+
+    // Puts the bytes under the path and analyses it as the report tool does.
+    void Analyse(const std::string& path, std::string bytes) {
+        files.Put(path, std::move(bytes));
+        Analyse(path);
+    }
+    void Analyse(const std::string& path) {
+        state.sActualFile = path;
+        veltrane::AnalyseActualFile(state, panes, services);
+    }
+};
+
+// "Item<TAB>Value" lines of a two-column pane, or "TAG<TAB>Text<TAB>Value" of three.
+inline std::string Dump(const veltrane::ListPane& pane, int columns) {
+    std::string out;
+    for (int r = 0; r < pane.RowCount(); ++r) {
+        for (int c = 0; c < columns; ++c) {
+            out += (c == 0 ? "" : "\t") + pane.CellText(r, c);
+        }
+        out += "\n";
+    }
+    return out;
+}
+
+}  // namespace fixture
