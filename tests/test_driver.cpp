@@ -25,7 +25,8 @@ TEST(AnalysisDriver, FillsEveryPaneAndOpensTheFileOncePerReader) {
     EXPECT_EQ(h.files.OpensMade(), 5);
     EXPECT_EQ(h.files.OpenHandles(), 0);
     EXPECT_EQ(h.window.SuspendDepth(), 0);
-    EXPECT_TRUE(h.state.Presence.HasID3v2 && h.state.Presence.HasID3v1 && h.state.Presence.HasLyrics3);
+    EXPECT_TRUE(h.state.Presence.HasID3v2 && h.state.Presence.HasID3v1 &&
+                h.state.Presence.HasLyrics3);
     EXPECT_EQ(h.mpegPane.CellText(1, 1), "90    (0x5A)");
     EXPECT_EQ(h.id3v2Pane.CellText(1, 2), "Title");
     EXPECT_EQ(h.id3v1Pane.CellText(6, 1), "Pop");
@@ -55,11 +56,12 @@ TEST(AnalysisDriver, ShowsNotFoundEverywhereForAFileDeletedAfterListing) {
 TEST(AnalysisDriver, GivesTheSamePanesForTheSameFileTwice) {
     Harness h;
     h.Analyse("a.mp3", EveryTag());
-    const auto first = Dump(h.mpegPane, 2) + Dump(h.id3v2Pane, 3) + Dump(h.id3v1Pane, 2) +
-                       h.lyricsPane.Text();
+    const auto first =
+        Dump(h.mpegPane, 2) + Dump(h.id3v2Pane, 3) + Dump(h.id3v1Pane, 2) + h.lyricsPane.Text();
     h.Analyse("a.mp3");
-    EXPECT_EQ(Dump(h.mpegPane, 2) + Dump(h.id3v2Pane, 3) + Dump(h.id3v1Pane, 2) + h.lyricsPane.Text(),
-              first);
+    EXPECT_EQ(
+        Dump(h.mpegPane, 2) + Dump(h.id3v2Pane, 3) + Dump(h.id3v1Pane, 2) + h.lyricsPane.Text(),
+        first);
 }
 
 TEST(AnalysisDriver, ShowsNoTagForAFileWithoutTags) {
@@ -72,7 +74,8 @@ TEST(AnalysisDriver, ShowsNoTagForAFileWithoutTags) {
 // Every read may fail or come up short; each reader then ends in its documented state.
 TEST(AnalysisDriver, SurvivesEveryTruncationAndEveryFailedRead) {
     const std::string good = EveryTag();
-    for (std::size_t cut = 0; cut <= good.size(); cut += (cut < 200 || good.size() - cut < 6000) ? 1 : 97) {
+    for (std::size_t cut = 0; cut <= good.size();
+         cut += (cut < 200 || good.size() - cut < 6000) ? 1 : 97) {
         Harness h;
         h.Analyse("f.mp3", good.substr(0, cut));
         EXPECT_EQ(h.files.OpenHandles(), 0);

@@ -21,7 +21,9 @@ TEST(FormatDuration, WritesHoursMinutesSecondsWithTwoDigitsAtLeast) {
     EXPECT_EQ(FormatDuration(360000), "100:00:00");
 }
 
-TEST(FormatDuration, RoundsNegativeHoursDown) { EXPECT_EQ(FormatDuration(-1), "-01:59:59"); }
+TEST(FormatDuration, RoundsNegativeHoursDown) {
+    EXPECT_EQ(FormatDuration(-1), "-01:59:59");
+}
 
 TEST(Cp1252ToUtf8, DecodesTheWindowsRangeAndLatin1) {
     EXPECT_EQ(Cp1252ToUtf8("\x80"), "\xE2\x82\xAC");  // euro sign

@@ -27,8 +27,8 @@ std::string TitleBlock(const std::string& title) {
 }  // namespace
 
 TEST(ReadID1, ReadsEveryFieldOfATagAtTheEnd) {
-    const auto tag = Read(Fill(500, '\x55') + Id3v1({"Title", "Artist", "Album", "1999",
-                                                     "Comment", 7, 17}));
+    const auto tag =
+        Read(Fill(500, '\x55') + Id3v1({"Title", "Artist", "Album", "1999", "Comment", 7, 17}));
     EXPECT_TRUE(tag.Present);
     EXPECT_EQ(tag.Title, "Title");
     EXPECT_EQ(tag.Artist, "Artist");

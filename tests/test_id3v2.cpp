@@ -96,8 +96,8 @@ TEST(ReadId3v2, ReadsTheTagSizeInBase128WithoutMasking) {
 }
 
 TEST(ReadId3v2, SplitsVersion3FramesAndStopsAtThePadding) {
-    const auto r = ReadTag(Id3v2(3, Frame23("TIT2", Text("Title")) + Frame23("TPE1", Text("Me")) +
-                                        Fill(1024)));
+    const auto r = ReadTag(
+        Id3v2(3, Frame23("TIT2", Text("Title")) + Frame23("TPE1", Text("Me")) + Fill(1024)));
     EXPECT_EQ(r.header.MajorVersion, 3);
     EXPECT_EQ(r.header.IdLength, 4);
     EXPECT_EQ(r.header.FrameHeaderSize, 10);
@@ -113,7 +113,8 @@ TEST(ReadId3v2, ReadsEveryFrameOfABodyThatEndsOnTheLastFrame) {
 }
 
 TEST(ReadId3v2, SplitsVersion2FramesWithoutFlagsOrCompression) {
-    const auto r = ReadTag(Id3v2(2, Frame22("TT2", Text("Title")) + Frame22("COM", Bytes({0x80, 1, 2}))));
+    const auto r =
+        ReadTag(Id3v2(2, Frame22("TT2", Text("Title")) + Frame22("COM", Bytes({0x80, 1, 2}))));
     EXPECT_EQ(r.header.IdLength, 3);
     EXPECT_EQ(r.header.FrameHeaderSize, 6);
     EXPECT_EQ(Ids(r), (Ids_{"TT2", "COM"}));
@@ -134,7 +135,11 @@ TEST(ReadId3v2, RecognisesVersion4WithoutReadingFrames) {
 TEST(ReadId3v2, StoresLowerCaseIdentifiersUpperCasedAndStopsAtForeignCharacters) {
     EXPECT_EQ(Ids(ReadTag(Id3v2(3, Frame23("tit2", Text("x"))))), (Ids_{"TIT2"}));
     EXPECT_EQ(Ids(ReadTag(Id3v2(3, Frame23("T\xE4G1", Text("x"))))), (Ids_{"T\xC4G1"}));
-    for (const std::string& bad : {std::string("TI 2"), std::string("TI-2"), std::string("TI\0" "2", 4), std::string("T\xE9G1")}) {
+    for (const std::string& bad : {std::string("TI 2"), std::string("TI-2"),
+                                   std::string("TI\0"
+                                               "2",
+                                               4),
+                                   std::string("T\xE9G1")}) {
         const auto r = ReadTag(Id3v2(3, Frame23("TALB", Text("x")) + Frame23(bad, Text("y"))));
         EXPECT_EQ(Ids(r), (Ids_{"TALB"}));
         EXPECT_TRUE(r.messages.empty());
@@ -181,7 +186,8 @@ TEST(ReadId3v2, DiscardsEveryFrameWhenOneReachesPastTheBody) {
 TEST(ReadId3v2, KeepsAFrameThatEndsOnTheBodysClosingByte) {
     // Data ends exactly on index TagSize, the buffer's extra zero byte.
     const std::string body = "TIT2" + BigEndian(3, 4) + Bytes({0, 0}) + Text("A");
-    const auto r = ReadTag(Id3v2(3, body, 0, SyncsafeSize(static_cast<std::uint32_t>(body.size()))));
+    const auto r =
+        ReadTag(Id3v2(3, body, 0, SyncsafeSize(static_cast<std::uint32_t>(body.size()))));
     EXPECT_EQ(r.header.FramesRead, 1);
     EXPECT_TRUE(r.messages.empty());
 }
@@ -221,7 +227,8 @@ TEST(ReadId3v2, ReadsATagWhoseSizePointsFarPastTheEnd) {
     EXPECT_TRUE(r.messages.empty());
     // A frame reaching past the body still is the splitting fault.
     const std::string cut = Frame23("TIT2", Text("Title")) + "TALB" + BigEndian(20, 4) + Fill(2);
-    const auto faulty = ReadTag(Id3v2(3, cut, 0, SyncsafeSize(static_cast<std::uint32_t>(cut.size()))));
+    const auto faulty =
+        ReadTag(Id3v2(3, cut, 0, SyncsafeSize(static_cast<std::uint32_t>(cut.size()))));
     EXPECT_EQ(faulty.messages.size(), 1U);
 }
 
@@ -281,10 +288,11 @@ TEST(FormatFrameValue, StripsTheEncodingByteOnlyWhenItIsZero) {
 
 TEST(ShowId3v2, SortsOnTheDescriptionWithTheVersionRowAmongThem) {
     Harness h;
-    h.Analyse("f.mp3", Id3v2(3, Frame23("TIT2", Text("Song")) +
-                                    Frame23("APIC", ApicData("image/png", "", Fill(12332))) +
-                                    Frame23("TDRC", Text("2001")) + Frame23("TALB", Text("Album"))) +
-                           MpegFrame());
+    h.Analyse("f.mp3",
+              Id3v2(3, Frame23("TIT2", Text("Song")) +
+                           Frame23("APIC", ApicData("image/png", "", Fill(12332))) +
+                           Frame23("TDRC", Text("2001")) + Frame23("TALB", Text("Album"))) +
+                  MpegFrame());
     EXPECT_EQ(Dump(h.id3v2Pane, 3),
               "TDRC\t\t2001\n"
               "\t    ID3 Version\t3\n"
@@ -306,8 +314,12 @@ TEST(ShowId3v2, ShowsTheNotFoundRowForNoTagVersion4OrNoFrames) {
 
 TEST(ShowId3v2, ShowsVersion2PictureRowsWithoutInvitation) {
     Harness h;
-    h.Analyse("f.mp3", Id3v2(2, Frame22("PIC", "JPG\x03" "desc") + Frame22("TT2", Text("Song"))));
-    EXPECT_EQ(Dump(h.id3v2Pane, 3),
-              "\t    ID3 Version\t2\nPIC\tPicture\t\nTT2\tTitle/Songname/Content description\tSong\n");
+    h.Analyse("f.mp3", Id3v2(2, Frame22("PIC",
+                                        "JPG\x03"
+                                        "desc") +
+                                    Frame22("TT2", Text("Song"))));
+    EXPECT_EQ(
+        Dump(h.id3v2Pane, 3),
+        "\t    ID3 Version\t2\nPIC\tPicture\t\nTT2\tTitle/Songname/Content description\tSong\n");
     EXPECT_FALSE(h.id3v2Pane.Rows()[1].colors[2]);
 }

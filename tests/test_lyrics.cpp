@@ -28,9 +28,9 @@ Result Read(const std::string& bytes, LyricsTag tag = {}) {
 }  // namespace
 
 TEST(GetLyrics, ReadsAVersion2TagInFrontOfId3v1) {
-    const auto r = Read(kAudio +
-                        Lyrics3v2({{"IND", "10"}, {"LYR", "la la"}, {"AUT", "Me"}, {"ETT", "Song"}}) +
-                        Id3v1({}));
+    const auto r =
+        Read(kAudio + Lyrics3v2({{"IND", "10"}, {"LYR", "la la"}, {"AUT", "Me"}, {"ETT", "Song"}}) +
+             Id3v1({}));
     EXPECT_TRUE(r.tag.Present);
     EXPECT_EQ(r.tag.Version, 2);
     EXPECT_EQ(r.tag.Lyrics, "la la");
@@ -143,6 +143,7 @@ TEST(ShowLyrics, ShowsTheSecondFileOnlyAfterAVersion2File) {
     Harness h;
     h.Analyse("v2.mp3", kAudio + Lyrics3v2({{"LYR", "two"}, {"AUT", "Author2"}}) + Id3v1({}));
     h.Analyse("v1.mp3", kAudio + Lyrics3v1("one"));
-    EXPECT_EQ(h.lyricsPane.Text(),
-              "Author : \r\nArtist : \r\nAlbum : \r\nTitle : \r\nImage : \r\nINFO : \r\noneLYRICS \r\n");
+    EXPECT_EQ(
+        h.lyricsPane.Text(),
+        "Author : \r\nArtist : \r\nAlbum : \r\nTitle : \r\nImage : \r\nINFO : \r\noneLYRICS \r\n");
 }

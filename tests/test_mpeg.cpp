@@ -94,7 +94,8 @@ TEST(BinHeader, SkipsALeadingTagByItsBase128SizeWithEveryBit) {
 }
 
 TEST(BinHeader, AcceptsOnlyFfFaAndFfFb) {
-    const std::string passedOver = Bytes({0xFF, 0xF9, 0xFF, 0xFC, 0xFF, 0xF3, 0xFF, 0xE3, 0xFF, 0xFD});
+    const std::string passedOver =
+        Bytes({0xFF, 0xF9, 0xFF, 0xFC, 0xFF, 0xF3, 0xFF, 0xE3, 0xFF, 0xFD});
     const auto info = Analyse(Padded(passedOver + MpegHeader(0xFA, 0x90, 0x64), 1000));
     EXPECT_EQ(info.HeaderOffset, 10);
     EXPECT_FALSE(info.ProtectionBit);

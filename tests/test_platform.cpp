@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class TempFolder {
-public:
+  public:
     TempFolder() {
         std::string pattern = (fs::temp_directory_path() / "veltrane-XXXXXX").string();
         path_ = ::mkdtemp(pattern.data());
@@ -28,7 +28,7 @@ public:
         return path_ / name;
     }
 
-private:
+  private:
     fs::path path_;
 };
 

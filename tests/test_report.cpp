@@ -26,7 +26,7 @@ Run Report(const std::vector<std::string>& args) {
 }
 
 class ReportTool : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "veltrane-report-XXXXXX").string();
         folder_ = ::mkdtemp(pattern.data());
@@ -39,8 +39,8 @@ protected:
     fs::path folder_;
 };
 
-const std::string kV11 = MpegFrame(418, 0xFB, 0x90, 0x64) + Id3v1({"Title \x80", "Artist", "Album",
-                                                                     "2001", "Comment", 7, 17});
+const std::string kV11 = MpegFrame(418, 0xFB, 0x90, 0x64) +
+                         Id3v1({"Title \x80", "Artist", "Album", "2001", "Comment", 7, 17});
 
 }  // namespace
 
@@ -85,14 +85,16 @@ TEST_F(ReportTool, PrintsOneJsonDocumentWithEveryCellDecoded) {
     const auto path = Write("v11.mp3", kV11);
     const auto run = Report({"--json", path});
     EXPECT_EQ(run.status, 0);
-    const std::string expectedStart = "{\n  \"files\": [\n    {\n      \"path\": \"" + path + "\",\n";
+    const std::string expectedStart =
+        "{\n  \"files\": [\n    {\n      \"path\": \"" + path + "\",\n";
     EXPECT_EQ(run.out.substr(0, expectedStart.size()), expectedStart);
     EXPECT_NE(run.out.find("\"item\": \"Title\",\n          \"value\": \"Title \xE2\x82\xAC\""),
               std::string::npos);
-    EXPECT_NE(run.out.find("\"id3v2\": [\n        {\n          \"tag\": \"NO\",\n          \"text\": "
-                           "\"NO\",\n          \"value\": \"ID3 INFORMATION FOUND\",\n          "
-                           "\"blue\": false\n        }\n      ]"),
-              std::string::npos);
+    EXPECT_NE(
+        run.out.find("\"id3v2\": [\n        {\n          \"tag\": \"NO\",\n          \"text\": "
+                     "\"NO\",\n          \"value\": \"ID3 INFORMATION FOUND\",\n          "
+                     "\"blue\": false\n        }\n      ]"),
+        std::string::npos);
     EXPECT_NE(run.out.find("\"lyrics\": \" NO LYRICS FOUND\",\n      \"messages\": [],\n      "
                            "\"presence\": {\n        \"HasID3v1\": true,"),
               std::string::npos);
@@ -101,7 +103,8 @@ TEST_F(ReportTool, PrintsOneJsonDocumentWithEveryCellDecoded) {
 TEST_F(ReportTool, ShowsAFileWithoutTagsAsNoTagFound) {
     const auto path = Write("plain.mp3", MpegFrame());
     const auto run = Report({"--json", path});
-    EXPECT_NE(run.out.find("\"item\": \"NO\",\n          \"value\": \"TAG FOUND\""), std::string::npos);
+    EXPECT_NE(run.out.find("\"item\": \"NO\",\n          \"value\": \"TAG FOUND\""),
+              std::string::npos);
 }
 
 TEST_F(ReportTool, NamesAMissingFileAndStillPrintsItsPanes) {
@@ -110,7 +113,8 @@ TEST_F(ReportTool, NamesAMissingFileAndStillPrintsItsPanes) {
     const auto run = Report({good, missing});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "veltrane-report: cannot open " + missing + ": No such file or directory\n");
-    EXPECT_NE(run.out.find("== " + missing + "\n[MPEG]\nFILE\tHAS 0 BYTE SIZE\n"), std::string::npos);
+    EXPECT_NE(run.out.find("== " + missing + "\n[MPEG]\nFILE\tHAS 0 BYTE SIZE\n"),
+              std::string::npos);
 }
 
 TEST_F(ReportTool, SendsMessageBoxesToStandardErrorAndJson) {
@@ -119,16 +123,18 @@ TEST_F(ReportTool, SendsMessageBoxesToStandardErrorAndJson) {
     EXPECT_EQ(text.status, 0);
     EXPECT_EQ(text.err, "ReadID3dPAT: Type mismatch\n");
     const auto json = Report({"--json", path});
-    EXPECT_NE(json.out.find("\"messages\": [\n        {\n          \"title\": \"ReadID3dPAT\",\n"
-                            "          \"text\": \"Type mismatch\",\n          \"icon\": \"critical\""),
-              std::string::npos);
+    EXPECT_NE(
+        json.out.find("\"messages\": [\n        {\n          \"title\": \"ReadID3dPAT\",\n"
+                      "          \"text\": \"Type mismatch\",\n          \"icon\": \"critical\""),
+        std::string::npos);
 }
 
 TEST_F(ReportTool, RejectsUnknownOptionsAndMissingFiles) {
     const auto none = Report({});
     EXPECT_EQ(none.status, 2);
-    EXPECT_EQ(none.err, "veltrane-report: no FILE given\nUsage: veltrane-report [--json] "
-                        "[--export-picture] FILE...\n");
+    EXPECT_EQ(none.err,
+              "veltrane-report: no FILE given\nUsage: veltrane-report [--json] "
+              "[--export-picture] FILE...\n");
     EXPECT_EQ(Report({"--frobnicate", "x.mp3"}).status, 2);
     const auto help = Report({"--help"});
     EXPECT_EQ(help.status, 0);

@@ -40,11 +40,12 @@ int main(int argc, char** argv) {
           Audio(20) + Id3v1({"Sample Title", "Sample Artist", "Sample Album", "2026",
                              "ID3v1.1 with a track", 7, 17}));
 
-    Write(folder, "id3v22.mp3",
-          Id3v2(2, Frame22("TT2", Text("A version 2.2 title")) +
-                       Frame22("TP1", Text("Sample Artist")) + Frame22("TAL", Text("Sample Album")) +
-                       Frame22("TYE", Text("1999")) + Fill(64)) +
-              Audio(20));
+    Write(
+        folder, "id3v22.mp3",
+        Id3v2(2, Frame22("TT2", Text("A version 2.2 title")) +
+                     Frame22("TP1", Text("Sample Artist")) + Frame22("TAL", Text("Sample Album")) +
+                     Frame22("TYE", Text("1999")) + Fill(64)) +
+            Audio(20));
 
     const std::string picture = Bytes({0xFF, 0xD8, 0xFF, 0xE0}) + Fill(60, '\x11');
     Write(folder, "id3v23.mp3",

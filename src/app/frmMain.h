@@ -7,7 +7,7 @@ namespace veltrane {
 
 class frmMain : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     explicit frmMain(QWidget* parent = nullptr);
 };
 

@@ -21,8 +21,7 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr std::string_view kUsage =
-    "Usage: veltrane-report [--json] [--export-picture] FILE...\n";
+constexpr std::string_view kUsage = "Usage: veltrane-report [--json] [--export-picture] FILE...\n";
 
 constexpr std::string_view kHelp =
     "Usage: veltrane-report [--json] [--export-picture] FILE...\n"
@@ -44,7 +43,9 @@ struct Options {
     std::vector<std::string> files;
 };
 
-std::string Shown(std::string_view text) { return Cp1252ToUtf8(CutAtNul(text)); }
+std::string Shown(std::string_view text) {
+    return Cp1252ToUtf8(CutAtNul(text));
+}
 
 const char* IconName(MessageIcon icon) {
     switch (icon) {
@@ -68,7 +69,8 @@ struct FilePanes {
 Json PairRows(const MemoryListPane& pane) {
     Json rows = Json::array();
     for (int r = 0; r < pane.RowCount(); ++r) {
-        rows.push_back({{"item", Shown(pane.CellText(r, 0))}, {"value", Shown(pane.CellText(r, 1))}});
+        rows.push_back(
+            {{"item", Shown(pane.CellText(r, 0))}, {"value", Shown(pane.CellText(r, 1))}});
     }
     return rows;
 }
@@ -85,9 +87,12 @@ Json Id3v2Rows(const MemoryListPane& pane) {
 }
 
 Json PresenceJson(const TagPresence& p) {
-    return {{"HasID3v1", p.HasID3v1},         {"HasID3v2", p.HasID3v2},
-            {"ID3v2Version", p.ID3v2Version}, {"ID3v2Footer", p.ID3v2Footer},
-            {"HasLyrics3", p.HasLyrics3},     {"Lyrics3EndFound", p.Lyrics3EndFound},
+    return {{"HasID3v1", p.HasID3v1},
+            {"HasID3v2", p.HasID3v2},
+            {"ID3v2Version", p.ID3v2Version},
+            {"ID3v2Footer", p.ID3v2Footer},
+            {"HasLyrics3", p.HasLyrics3},
+            {"Lyrics3EndFound", p.Lyrics3EndFound},
             {"Lyrics3Version", p.Lyrics3Version}};
 }
 

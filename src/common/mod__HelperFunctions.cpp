@@ -90,8 +90,12 @@ double RoundHalfEven(double value) {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Scans a number from text, skipping blanks when skipInnerBlanks is set. Returns the value and
 // the position just behind the last character that belonged to the number (blanks included);
@@ -173,7 +177,9 @@ Scan ScanNumber(std::string_view text, bool skipInnerBlanks) {
 
 }  // namespace
 
-double ReadLeadingNumber(std::string_view text) { return ScanNumber(text, true).value; }
+double ReadLeadingNumber(std::string_view text) {
+    return ScanNumber(text, true).value;
+}
 
 std::optional<double> ReadWholeNumber(std::string_view text) {
     const auto nul = text.find('\0');
@@ -203,8 +209,7 @@ std::string ToUpperAscii(std::string_view text) {
     return out;
 }
 
-std::size_t FindIgnoringCase(std::string_view haystack, std::string_view needle,
-                             std::size_t from) {
+std::size_t FindIgnoringCase(std::string_view haystack, std::string_view needle, std::size_t from) {
     if (needle.size() > haystack.size()) {
         return std::string_view::npos;
     }

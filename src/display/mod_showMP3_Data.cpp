@@ -14,7 +14,9 @@ void AddPair(ListPane& pane, std::string_view item, std::string_view value) {
     pane.SetSubItem(row, 1, value);
 }
 
-const char* BoolText(bool value) { return value ? "True" : "False"; }
+const char* BoolText(bool value) {
+    return value ? "True" : "False";
+}
 
 }  // namespace
 
@@ -67,8 +69,8 @@ void ShowId3v2(ListPane& pane, MessageBox& messages, const Id3v2TagHeader& heade
     const int versionRow = pane.AddRow("");
     pane.SetSubItem(versionRow, 1, "    ID3 Version");
     pane.SetSubItem(versionRow, 2, std::to_string(header.MajorVersion));
-    const auto count = std::min<std::size_t>(static_cast<std::size_t>(header.FramesRead),
-                                             frames.size());
+    const auto count =
+        std::min<std::size_t>(static_cast<std::size_t>(header.FramesRead), frames.size());
     for (std::size_t i = 0; i < count; ++i) {
         const Id3v2Frame& frame = frames[i];
         const int row = pane.AddRow(frame.Id);

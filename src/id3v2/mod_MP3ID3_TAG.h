@@ -14,19 +14,19 @@ namespace veltrane {
 
 struct Id3v2TagHeader {
     std::int32_t FramesRead = 0;
-    std::uint8_t MajorVersion = 0;  // 2, 3 or 4; 0 without such a tag
-    std::int32_t TagSize = 0;       // body size, the 10 header bytes not included
-    std::uint8_t IdLength = 0;      // 3 for version 2, 4 for versions 3 and 4
+    std::uint8_t MajorVersion = 0;     // 2, 3 or 4; 0 without such a tag
+    std::int32_t TagSize = 0;          // body size, the 10 header bytes not included
+    std::uint8_t IdLength = 0;         // 3 for version 2, 4 for versions 3 and 4
     std::uint8_t FrameHeaderSize = 0;  // 6 for version 2, 10 for versions 3 and 4
 };
 
 struct Id3v2Frame {
-    std::string Id;          // upper-cased, IdLength characters
-    std::int32_t Size = 0;   // data size from the frame header
-    std::string Data;        // one character per byte; inflated for a compressed frame;
-                             // empty for "APIC" and size 0
+    std::string Id;         // upper-cased, IdLength characters
+    std::int32_t Size = 0;  // data size from the frame header
+    std::string Data;       // one character per byte; inflated for a compressed frame;
+                            // empty for "APIC" and size 0
     std::uint8_t StatusFlags = 0;
-    std::uint8_t FormatFlags = 0;  // 0x80 compressed, 0x40 encrypted (version 3)
+    std::uint8_t FormatFlags = 0;      // 0x80 compressed, 0x40 encrypted (version 3)
     std::int64_t FrameFileOffset = 0;  // "APIC" only: file offset of its 10-byte header
     // Zero bytes of the frame that lie past the end of a truncated file. They are not held in
     // Data; only the play counter's value depends on them.
@@ -34,7 +34,8 @@ struct Id3v2Frame {
 };
 
 // The allowed identifier characters after upper-casing (Windows-1252).
-inline constexpr std::string_view FrameIdChars = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ\xC4\xD6\xDC\xDF";
+inline constexpr std::string_view FrameIdChars =
+    "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ\xC4\xD6\xDC\xDF";
 
 // The decoded "ID3" tag header size: base 128, each byte taken whole (bit 7 not cleared).
 std::int32_t DecodeTagSize(std::span<const char, 4> bytes);
@@ -42,7 +43,7 @@ std::int32_t DecodeTagSize(std::span<const char, 4> bytes);
 // The tag body as the frame splitter sees it: TagSize + 1 bytes, the last always 0. Only the
 // bytes the file holds are stored; everything past them reads as zero.
 class TagBody {
-public:
+  public:
     TagBody(std::vector<char> bytes, std::int32_t tagSize)
         : bytes_(std::move(bytes)), tagSize_(tagSize) {}
     std::int64_t Length() const { return static_cast<std::int64_t>(tagSize_) + 1; }
@@ -54,7 +55,7 @@ public:
     // The stored bytes of [from, from + n) and the count of zeros past them.
     std::string_view Stored(std::int64_t from, std::int64_t n) const;
 
-private:
+  private:
     std::vector<char> bytes_;
     std::int32_t tagSize_;
 };

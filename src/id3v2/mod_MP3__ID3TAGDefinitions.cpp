@@ -445,7 +445,9 @@ const std::array<std::string_view, kGenreCount> GenreNames = {
 
 // clang-format on
 
-void InitId3Definitions() { InitMpegTables(); }
+void InitId3Definitions() {
+    InitMpegTables();
+}
 
 namespace {
 

@@ -38,13 +38,15 @@ std::vector<char> DriveRoots::Letters() const {
 
 namespace {
 
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
 
 }  // namespace
 
 std::optional<std::string> MapToHostPath(std::string_view path, const DriveRoots& roots) {
-    const bool driveForm =
-        path.size() >= 2 && IsLetter(path[0]) && path[1] == ':' && (path.size() == 2 || path[2] == '\\');
+    const bool driveForm = path.size() >= 2 && IsLetter(path[0]) && path[1] == ':' &&
+                           (path.size() == 2 || path[2] == '\\');
     if (!driveForm) {
         return std::string(path);
     }
@@ -67,7 +69,7 @@ std::optional<std::string> MapToHostPath(std::string_view path, const DriveRoots
 namespace {
 
 class HostInputFile final : public InputFile {
-public:
+  public:
     HostInputFile(int fd, std::int64_t size) : fd_(fd), size_(size) {}
     ~HostInputFile() override { ::close(fd_); }
     HostInputFile(const HostInputFile&) = delete;
@@ -81,8 +83,9 @@ public:
         }
         std::size_t done = 0;
         while (done < buffer.size()) {
-            const ssize_t got = ::pread(fd_, buffer.data() + done, buffer.size() - done,
-                                        static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+            const ssize_t got =
+                ::pread(fd_, buffer.data() + done, buffer.size() - done,
+                        static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
             if (got < 0 && errno == EINTR) {
                 continue;
             }
@@ -94,13 +97,13 @@ public:
         return done;
     }
 
-private:
+  private:
     int fd_;
     std::int64_t size_;
 };
 
 class HostOutputFile final : public OutputFile {
-public:
+  public:
     explicit HostOutputFile(int fd) : fd_(fd) {}
     ~HostOutputFile() override { ::close(fd_); }
     HostOutputFile(const HostOutputFile&) = delete;
@@ -109,8 +112,8 @@ public:
     bool Write(std::span<const char> bytes) override {
         std::size_t done = 0;
         while (done < bytes.size()) {
-            const ssize_t put = ::pwrite(fd_, bytes.data() + done, bytes.size() - done,
-                                         static_cast<off_t>(done));
+            const ssize_t put =
+                ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
             if (put < 0 && errno == EINTR) {
                 continue;
             }
@@ -122,7 +125,7 @@ public:
         return true;
     }
 
-private:
+  private:
     int fd_;
 };
 
@@ -203,7 +206,7 @@ std::optional<std::string> HostOpenProblem(const std::string& hostPath) {
 // ---------------------------------------------------------------------------------------------
 
 class MemoryInputFile final : public InputFile {
-public:
+  public:
     MemoryInputFile(MemoryFileAccess& owner, std::shared_ptr<std::string> bytes)
         : owner_(owner), bytes_(std::move(bytes)), handles_(owner.openHandles_) {
         ++*handles_;
@@ -225,21 +228,21 @@ public:
         return n;
     }
 
-private:
+  private:
     MemoryFileAccess& owner_;
     std::shared_ptr<std::string> bytes_;
     std::shared_ptr<int> handles_;
 };
 
 class MemoryOutputFile final : public OutputFile {
-public:
+  public:
     explicit MemoryOutputFile(std::shared_ptr<std::string> target) : target_(std::move(target)) {}
     bool Write(std::span<const char> bytes) override {
         target_->assign(bytes.begin(), bytes.end());
         return true;
     }
 
-private:
+  private:
     std::shared_ptr<std::string> target_;
 };
 
@@ -247,7 +250,9 @@ void MemoryFileAccess::Put(const std::string& path, std::string bytes) {
     files_[path] = std::make_shared<std::string>(std::move(bytes));
 }
 
-void MemoryFileAccess::Remove(const std::string& path) { files_.erase(path); }
+void MemoryFileAccess::Remove(const std::string& path) {
+    files_.erase(path);
+}
 
 const std::string* MemoryFileAccess::Get(const std::string& path) const {
     const auto it = files_.find(path);

@@ -20,7 +20,7 @@
 namespace veltrane {
 
 class InputFile {
-public:
+  public:
     virtual ~InputFile() = default;
     // Size in bytes, 64-bit.
     virtual std::int64_t Size() const = 0;
@@ -30,14 +30,14 @@ public:
 };
 
 class OutputFile {
-public:
+  public:
     virtual ~OutputFile() = default;
     // Writes the bytes from the start of the file. False when not all could be written.
     virtual bool Write(std::span<const char> bytes) = 0;
 };
 
 class FileAccess {
-public:
+  public:
     virtual ~FileAccess() = default;
     // nullptr when the file cannot be opened (missing, no access, not a regular file).
     virtual std::unique_ptr<InputFile> OpenRead(const std::string& path) = 0;
@@ -50,13 +50,13 @@ std::vector<char> ReadBlock(InputFile& file, std::int64_t offset, std::size_t n)
 
 // Drive designations ("C:") and the host folders they stand for.
 class DriveRoots {
-public:
+  public:
     void Set(char letter, std::string hostRoot);
     // The host folder of a drive letter (any case), nullopt when the drive is not mapped.
     std::optional<std::string> Root(char letter) const;
     std::vector<char> Letters() const;
 
-private:
+  private:
     std::map<char, std::string> roots_;
 };
 
@@ -68,13 +68,13 @@ std::optional<std::string> MapToHostPath(std::string_view path, const DriveRoots
 // The host's file system, through the drive map; without one every path is a host path used
 // exactly as given (the report tool's case).
 class HostFileAccess final : public FileAccess {
-public:
+  public:
     HostFileAccess() = default;
     explicit HostFileAccess(DriveRoots roots) : roots_(std::move(roots)) {}
     std::unique_ptr<InputFile> OpenRead(const std::string& path) override;
     std::unique_ptr<OutputFile> CreateWrite(const std::string& path) override;
 
-private:
+  private:
     std::optional<std::string> HostPath(const std::string& path) const;
     std::optional<DriveRoots> roots_;
 };
@@ -84,7 +84,7 @@ std::optional<std::string> HostOpenProblem(const std::string& hostPath);
 
 // Files held in memory, for tests and the fuzzer. Reads can be made to fail one by one.
 class MemoryFileAccess final : public FileAccess {
-public:
+  public:
     void Put(const std::string& path, std::string bytes);
     void Remove(const std::string& path);
     const std::string* Get(const std::string& path) const;
@@ -96,12 +96,15 @@ public:
     long ReadsMade() const { return reads_; }
     int OpenHandles() const { return *openHandles_; }
     int OpensMade() const { return opens_; }
-    void ResetCounters() { reads_ = 0; opens_ = 0; }
+    void ResetCounters() {
+        reads_ = 0;
+        opens_ = 0;
+    }
 
     std::unique_ptr<InputFile> OpenRead(const std::string& path) override;
     std::unique_ptr<OutputFile> CreateWrite(const std::string& path) override;
 
-private:
+  private:
     friend class MemoryInputFile;
     friend class MemoryOutputFile;
     std::map<std::string, std::shared_ptr<std::string>> files_;

@@ -45,12 +45,18 @@ std::string MemoryListPane::CellText(int row, int column) const {
     return rows_.at(static_cast<std::size_t>(row)).cells.at(static_cast<std::size_t>(column));
 }
 
-void MemoryTextPane::SetText(std::string_view text) { text_ = CutAtNul(text); }
+void MemoryTextPane::SetText(std::string_view text) {
+    text_ = CutAtNul(text);
+}
 
 NodeId MemoryTree::AddNode(NodeId parent, std::optional<std::string> key, std::string_view text,
                            std::string_view image, std::string_view selectedImage) {
-    Node node{std::move(key), std::string(text), std::string(image), std::string(selectedImage),
-              parent, {}};
+    Node node{std::move(key),
+              std::string(text),
+              std::string(image),
+              std::string(selectedImage),
+              parent,
+              {}};
     nodes_.push_back(std::move(node));
     const auto id = static_cast<NodeId>(nodes_.size());
     if (parent == kNoNode) {

@@ -23,7 +23,7 @@ inline constexpr Rgb kPureBlue{0, 0, 255};
 // A report-form list: rows of up to three texts. A cell holds its text up to the first NUL,
 // as the native list control does, so every implementation cuts there on the way in.
 class ListPane {
-public:
+  public:
     virtual ~ListPane() = default;
     virtual void Clear() = 0;
     // Appends a row with its first text; returns its 0-based position (valid until sorting is
@@ -44,7 +44,7 @@ public:
 };
 
 class TextPane {
-public:
+  public:
     virtual ~TextPane() = default;
     // Replaces the whole text (line breaks as CR LF). The box shows it up to its first NUL.
     virtual void SetText(std::string_view text) = 0;
@@ -55,7 +55,7 @@ using NodeId = int;  // 0 is no node
 inline constexpr NodeId kNoNode = 0;
 
 class TreePane {
-public:
+  public:
     virtual ~TreePane() = default;
     virtual void Clear() = 0;
     // Appends a root node (parent kNoNode) or a last child; returns the node.
@@ -72,7 +72,7 @@ public:
 };
 
 class ScratchList {
-public:
+  public:
     virtual ~ScratchList() = default;
     virtual void Clear() = 0;
     virtual void Add(std::string_view text) = 0;
@@ -83,7 +83,7 @@ public:
 enum class MessageIcon { None, Critical, Information };
 
 class MessageBox {
-public:
+  public:
     virtual ~MessageBox() = default;
     // A modal box with the text, the title, the icon and an OK button.
     virtual void Show(std::string_view text, std::string_view title, MessageIcon icon) = 0;
@@ -91,7 +91,7 @@ public:
 
 // The main window's pointer and redrawing, and the desktop shell.
 class WindowOps {
-public:
+  public:
     virtual ~WindowOps() = default;
     virtual void SetBusyPointer(bool busy) = 0;
     virtual void SuspendRedraw() = 0;
@@ -104,7 +104,7 @@ public:
 // In-memory implementations.
 
 class MemoryListPane final : public ListPane {
-public:
+  public:
     struct Row {
         std::array<std::string, 3> cells;
         std::array<std::optional<Rgb>, 3> colors;
@@ -125,7 +125,7 @@ public:
     void SetFirstVisibleIndex(int index) { firstVisible_ = index; }
     bool Sorted() const { return sorted_; }
 
-private:
+  private:
     void Sort();
     std::vector<Row> rows_;
     bool sorted_ = false;
@@ -135,16 +135,16 @@ private:
 };
 
 class MemoryTextPane final : public TextPane {
-public:
+  public:
     void SetText(std::string_view text) override;
     std::string Text() const override { return text_; }
 
-private:
+  private:
     std::string text_;
 };
 
 class MemoryTree final : public TreePane {
-public:
+  public:
     struct Node {
         std::optional<std::string> key;
         std::string text;
@@ -154,7 +154,10 @@ public:
         std::vector<NodeId> children;
     };
 
-    void Clear() override { nodes_.clear(); roots_.clear(); }
+    void Clear() override {
+        nodes_.clear();
+        roots_.clear();
+    }
     NodeId AddNode(NodeId parent, std::optional<std::string> key, std::string_view text,
                    std::string_view image, std::string_view selectedImage) override;
     int ChildCount(NodeId node) const override;
@@ -168,24 +171,26 @@ public:
     int NodeCount() const { return static_cast<int>(nodes_.size()); }
     const std::vector<NodeId>& Roots() const { return roots_; }
 
-private:
+  private:
     std::vector<Node> nodes_;  // node n is nodes_[n - 1]
     std::vector<NodeId> roots_;
 };
 
 class MemoryScratchList final : public ScratchList {
-public:
+  public:
     void Clear() override { items_.clear(); }
     void Add(std::string_view text) override { items_.emplace_back(text); }
     int Count() const override { return static_cast<int>(items_.size()); }
-    std::string Item(int index) const override { return items_.at(static_cast<std::size_t>(index)); }
+    std::string Item(int index) const override {
+        return items_.at(static_cast<std::size_t>(index));
+    }
 
-private:
+  private:
     std::vector<std::string> items_;
 };
 
 class MemoryMessageBox final : public MessageBox {
-public:
+  public:
     struct Message {
         std::string text;
         std::string title;
@@ -197,13 +202,16 @@ public:
     const std::vector<Message>& Messages() const { return messages_; }
     void Clear() { messages_.clear(); }
 
-private:
+  private:
     std::vector<Message> messages_;
 };
 
 class MemoryWindowOps final : public WindowOps {
-public:
-    void SetBusyPointer(bool busy) override { busy_ = busy; ++pointerChanges_; }
+  public:
+    void SetBusyPointer(bool busy) override {
+        busy_ = busy;
+        ++pointerChanges_;
+    }
     void SuspendRedraw() override { ++suspended_; }
     void ResumeRedraw() override { --suspended_; }
     void ShellOpen(const std::string& path) override { opened_.push_back(path); }
@@ -213,7 +221,7 @@ public:
     int SuspendDepth() const { return suspended_; }
     const std::vector<std::string>& Opened() const { return opened_; }
 
-private:
+  private:
     bool busy_ = false;
     int pointerChanges_ = 0;
     int suspended_ = 0;

@@ -65,9 +65,9 @@ EndKind CheckLyricsEnd(LyricsScan& scan) {
 }
 
 std::string ReadLyricsBlock(LyricsScan& scan) {
-    const auto window = ReadBlock(*scan.File,
-                                  scan.FileSize - scan.Back() - static_cast<std::int64_t>(kLyricsWindow),
-                                  kLyricsWindow);
+    const auto window = ReadBlock(
+        *scan.File, scan.FileSize - scan.Back() - static_cast<std::int64_t>(kLyricsWindow),
+        kLyricsWindow);
     const std::string_view text(window.data(), window.size());
     const auto begin = text.find(kBegin);
     if (begin == std::string_view::npos) {
@@ -108,8 +108,9 @@ void ParseLyrics(MessageBox& messages, const std::string& text, LyricsTag& tag) 
         }
         tag.Present = true;
         const std::size_t lengthAt = found[k] + 3;
-        const std::string_view lengthText =
-            lengthAt < text.size() ? std::string_view(text).substr(lengthAt, 5) : std::string_view{};
+        const std::string_view lengthText = lengthAt < text.size()
+                                                ? std::string_view(text).substr(lengthAt, 5)
+                                                : std::string_view{};
         const double length = RoundHalfEven(ReadLeadingNumber(lengthText));
         if (!(length <= static_cast<double>(std::numeric_limits<std::int32_t>::max()))) {
             messages.Show("Overflow", "GetLyrics", MessageIcon::None);

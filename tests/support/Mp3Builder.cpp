@@ -15,7 +15,9 @@ std::string Bytes(std::initializer_list<int> values) {
     return out;
 }
 
-std::string Fill(std::size_t n, char byte) { return std::string(n, byte); }
+std::string Fill(std::size_t n, char byte) {
+    return std::string(n, byte);
+}
 
 std::string BigEndian(std::uint64_t value, int width) {
     std::string out(static_cast<std::size_t>(width), '\0');
@@ -26,7 +28,9 @@ std::string BigEndian(std::uint64_t value, int width) {
     return out;
 }
 
-std::string MpegHeader(int b1, int b2, int b3) { return Bytes({0xFF, b1, b2, b3}); }
+std::string MpegHeader(int b1, int b2, int b3) {
+    return Bytes({0xFF, b1, b2, b3});
+}
 
 std::string MpegFrame(std::size_t frameSize, int b1, int b2, int b3) {
     std::string frame = MpegHeader(b1, b2, b3);
@@ -45,24 +49,25 @@ std::string Field(std::string_view text, std::size_t width) {
 }  // namespace
 
 std::string Id3v1(const Id1& tag) {
-    std::string out = "TAG";                   // 0
-    out += Field(tag.title, 30);               // 3
-    out += Field(tag.artist, 30);              // 33
-    out += Field(tag.album, 30);               // 63
-    out += Field(tag.year, 4);                 // 93
+    std::string out = "TAG";       // 0
+    out += Field(tag.title, 30);   // 3
+    out += Field(tag.artist, 30);  // 33
+    out += Field(tag.album, 30);   // 63
+    out += Field(tag.year, 4);     // 93
     if (tag.track) {
-        out += Field(tag.comment, 28);         // 97
-        out.push_back('\0');                   // 125
+        out += Field(tag.comment, 28);                 // 97
+        out.push_back('\0');                           // 125
         out.push_back(static_cast<char>(*tag.track));  // 126
     } else {
-        out += Field(tag.comment, 30);         // 97
+        out += Field(tag.comment, 30);  // 97
     }
     out.push_back(static_cast<char>(tag.genre));  // 127
     return out;
 }
 
 std::string Frame23(std::string_view id, std::string_view data, int status, int format) {
-    return std::string(id) + BigEndian(data.size(), 4) + Bytes({status, format}) + std::string(data);
+    return std::string(id) + BigEndian(data.size(), 4) + Bytes({status, format}) +
+           std::string(data);
 }
 
 std::string CompressedFrame23(std::string_view id, std::string_view plain,
@@ -76,7 +81,9 @@ std::string Frame22(std::string_view id, std::string_view data) {
     return std::string(id) + BigEndian(data.size(), 3) + std::string(data);
 }
 
-std::string Text(std::string_view text) { return std::string(1, '\0') + std::string(text); }
+std::string Text(std::string_view text) {
+    return std::string(1, '\0') + std::string(text);
+}
 
 std::string SyncsafeSize(std::uint32_t size) {
     return Bytes({static_cast<int>((size >> 21) & 0x7F), static_cast<int>((size >> 14) & 0x7F),
@@ -94,7 +101,8 @@ std::string Compress(std::string_view data) {
     uLongf size = compressBound(static_cast<uLong>(data.size()));
     std::string out(size, '\0');
     if (compress(reinterpret_cast<Bytef*>(out.data()), &size,
-                 reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size())) != Z_OK) {
+                 reinterpret_cast<const Bytef*>(data.data()),
+                 static_cast<uLong>(data.size())) != Z_OK) {
         throw std::runtime_error("compress failed");
     }
     out.resize(size);
