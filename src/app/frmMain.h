@@ -1,14 +1,92 @@
-// The main window.
+// The main window: the folder tree, the file list and the four result panes. Its handlers only
+// wire events to the core operations.
 #pragma once
 
-#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QTreeWidget>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/mod_AnalysisDriver.h"
+#include "app/mod_QtToolkit.h"
+#include "browse/mod_LoadDirs.h"
+#include "platform/mod__DriveAPI.h"
+#include "platform/mod__FileAPI.h"
+#include "platform/mod__Toolkit.h"
 
 namespace veltrane {
 
-class frmMain : public QMainWindow {
+// What the window is given of the host. Tests replace the drives, the shell and the message
+// boxes; by default they are the machine's drives, the desktop's default handler and modal
+// message boxes.
+struct ViewerHost {
+    std::vector<Drive> drives;
+    std::function<void(const std::string& hostPath)> shellOpen;
+    std::function<void(const std::string& text, const std::string& title, MessageIcon icon)>
+        showMessage;
+    std::string pictureFolder;  // where an exported picture is written
+};
+
+ViewerHost DefaultViewerHost();
+
+class frmMain : public QWidget, private MessageBox, private WindowOps {
     Q_OBJECT
   public:
-    explicit frmMain(QWidget* parent = nullptr);
+    explicit frmMain(ViewerHost host, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // The controls, named as the design names them; children of the window.
+    QTreeWidget TreeView1;
+    QTreeWidget ListView4;  // file list
+    QTreeWidget ListView1;  // ID3v2
+    QTreeWidget ListView2;  // ID3v1
+    QTreeWidget ListView3;  // MPEG
+    QPlainTextEdit Text1;   // lyrics
+
+    const AnalysisState& State() const { return state_; }
+    ListPane& FileList() { return fileList_; }
+    ListPane& Id3v2Pane() { return id3v2Pane_; }
+    ListPane& Id3v1Pane() { return id3v1Pane_; }
+    ListPane& MpegPane() { return mpegPane_; }
+    TextPane& LyricsPane() { return lyricsPane_; }
+    QtTreePane& Tree() { return tree_; }
+
+    // Event handlers.
+    void Form_Load();
+    void ListView4_ItemClick(QTreeWidgetItem* item);
+    void ListView4_MouseMove(const QPoint& position);
+    void ListView1_ItemClick(QTreeWidgetItem* item);
+    void TreeView1_Expand(QTreeWidgetItem* item);
+    void TreeView1_NodeClick(QTreeWidgetItem* item);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void Show(std::string_view text, std::string_view title, MessageIcon icon) override;
+    void SetBusyPointer(bool busy) override;
+    void SuspendRedraw() override;
+    void ResumeRedraw() override;
+    void ShellOpen(const std::string& path) override;
+
+    ViewerHost host_;
+    HostFileAccess files_;
+    HostFolderAccess folders_;
+    ImageList ImageList2;
+    MemoryScratchList List1;
+    QtTreePane tree_;
+    QtListPane fileList_;
+    QtListPane id3v2Pane_;
+    QtListPane id3v1Pane_;
+    QtListPane mpegPane_;
+    QtTextPane lyricsPane_;
+    FolderTree folderTree_;
+    ResultPanes panes_;
+    Services services_;
+    AnalysisState state_;
 };
 
 }  // namespace veltrane

@@ -4,7 +4,9 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    veltrane::frmMain window;
+    QApplication::setApplicationName(QStringLiteral("veltrane"));
+    QApplication::setApplicationDisplayName(QStringLiteral("MP3 TAG Veltrane"));
+    veltrane::frmMain window(veltrane::DefaultViewerHost());
     window.show();
     return QApplication::exec();
 }

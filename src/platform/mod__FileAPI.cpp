@@ -55,6 +55,11 @@ std::optional<std::string> MapToHostPath(std::string_view path, const DriveRoots
         return std::nullopt;
     }
     std::string rest(path.substr(2));
+    // "/" is no separator of the drive form; a host name holding "\" is listed with "/" in its
+    // place, and such a path must open nothing rather than another file.
+    if (rest.find('/') != std::string::npos) {
+        return std::nullopt;
+    }
     std::replace(rest.begin(), rest.end(), '\\', '/');
     std::string host = *root;
     if (rest.empty()) {

@@ -51,19 +51,18 @@ void MemoryTextPane::SetText(std::string_view text) {
 
 NodeId MemoryTree::AddNode(NodeId parent, std::optional<std::string> key, std::string_view text,
                            std::string_view image, std::string_view selectedImage) {
+    auto& siblings =
+        parent == kNoNode ? roots_ : nodes_.at(static_cast<std::size_t>(parent - 1)).children;
     Node node{std::move(key),
               std::string(text),
               std::string(image),
               std::string(selectedImage),
               parent,
-              {}};
+              {},
+              siblings.size()};
+    const auto id = static_cast<NodeId>(nodes_.size() + 1);
+    siblings.push_back(id);  // before nodes_ grows: the reference may point into it
     nodes_.push_back(std::move(node));
-    const auto id = static_cast<NodeId>(nodes_.size());
-    if (parent == kNoNode) {
-        roots_.push_back(id);
-    } else {
-        nodes_.at(static_cast<std::size_t>(parent - 1)).children.push_back(id);
-    }
     return id;
 }
 
@@ -77,13 +76,9 @@ NodeId MemoryTree::FirstChild(NodeId node) const {
 }
 
 NodeId MemoryTree::NextSibling(NodeId node) const {
-    const NodeId parent = Get(node).parent;
-    const auto& siblings = parent == kNoNode ? roots_ : Get(parent).children;
-    const auto it = std::find(siblings.begin(), siblings.end(), node);
-    if (it == siblings.end() || it + 1 == siblings.end()) {
-        return kNoNode;
-    }
-    return *(it + 1);
+    const Node& self = Get(node);
+    const auto& siblings = self.parent == kNoNode ? roots_ : Get(self.parent).children;
+    return self.position + 1 < siblings.size() ? siblings[self.position + 1] : kNoNode;
 }
 
 std::string MemoryTree::FullPath(NodeId node) const {

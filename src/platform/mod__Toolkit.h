@@ -152,6 +152,7 @@ class MemoryTree final : public TreePane {
         std::string selectedImage;
         NodeId parent = kNoNode;
         std::vector<NodeId> children;
+        std::size_t position = 0;  // among its siblings; nodes are only ever appended
     };
 
     void Clear() override {

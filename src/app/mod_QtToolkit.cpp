@@ -1,0 +1,209 @@
+#include "app/mod_QtToolkit.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QStyle>
+#include <memory>
+
+#include "common/mod__HelperFunctions.h"
+
+namespace veltrane {
+
+namespace {
+
+constexpr int kRawRole = Qt::UserRole + 1;
+
+// A row whose sort order is the logic's own: the column's bytes compared after lower-casing
+// ASCII letters, not the view's case-sensitive comparison of the shown strings.
+class PaneItem final : public QTreeWidgetItem {
+  public:
+    using QTreeWidgetItem::QTreeWidgetItem;
+    bool operator<(const QTreeWidgetItem& other) const override {
+        const int column = treeWidget() != nullptr ? treeWidget()->sortColumn() : 0;
+        return CompareIgnoringCase(QtListPane::RawText(*this, column),
+                                   QtListPane::RawText(other, column)) < 0;
+    }
+};
+
+}  // namespace
+
+QString ShownText(std::string_view bytes, TextKind kind) {
+    const std::string cut = CutAtNul(bytes);
+    if (kind == TextKind::Cp1252) {
+        return QString::fromStdString(Cp1252ToUtf8(cut));
+    }
+    return QString::fromUtf8(cut.data(), static_cast<qsizetype>(cut.size()));
+}
+
+std::string QtListPane::RawText(const QTreeWidgetItem& item, int column) {
+    return item.data(column, kRawRole).toByteArray().toStdString();
+}
+
+void QtListPane::Clear() {
+    view_.clear();
+}
+
+void QtListPane::SetCell(QTreeWidgetItem& item, int column, std::string_view text) {
+    const std::string cut = CutAtNul(text);
+    item.setData(column, kRawRole, QByteArray(cut.data(), static_cast<qsizetype>(cut.size())));
+    item.setText(column, ShownText(cut, kind_));
+}
+
+int QtListPane::AddRow(std::string_view text) {
+    auto item = std::make_unique<PaneItem>();
+    SetCell(*item, 0, text);
+    QTreeWidgetItem* added = item.get();
+    view_.addTopLevelItem(item.release());  // the view owns its rows
+    return view_.indexOfTopLevelItem(added);
+}
+
+void QtListPane::SetSubItem(int row, int column, std::string_view text) {
+    if (QTreeWidgetItem* item = view_.topLevelItem(row)) {
+        SetCell(*item, column, text);
+    }
+}
+
+void QtListPane::SetCellColor(int row, int column, Rgb color) {
+    if (QTreeWidgetItem* item = view_.topLevelItem(row)) {
+        item->setForeground(column, QColor(color.red, color.green, color.blue));
+    }
+}
+
+void QtListPane::SetSorting(bool on, int column) {
+    view_.setSortingEnabled(false);
+    if (on) {
+        view_.sortItems(column, Qt::AscendingOrder);
+        view_.setSortingEnabled(true);
+        // The pane sorts itself; its column headers take no clicks and show no indicator.
+        view_.header()->setSortIndicatorShown(false);
+        view_.header()->setSectionsClickable(false);
+    }
+}
+
+int QtListPane::RowCount() const {
+    return view_.topLevelItemCount();
+}
+
+std::string QtListPane::CellText(int row, int column) const {
+    const QTreeWidgetItem* item = view_.topLevelItem(row);
+    return item == nullptr ? std::string{} : RawText(*item, column);
+}
+
+int QtListPane::FirstVisibleIndex() const {
+    const QModelIndex top = view_.indexAt(QPoint(1, 1));
+    return top.isValid() ? top.row() + 1 : 1;
+}
+
+void QtListPane::SetToolTip(std::string_view text) {
+    toolTip_ = std::string(text);
+    view_.setToolTip(ShownText(text, kind_));
+}
+
+std::string QtListPane::ToolTip() const {
+    return toolTip_;
+}
+
+void QtTextPane::SetText(std::string_view text) {
+    text_ = CutAtNul(text);
+    box_.setPlainText(QString::fromStdString(Cp1252ToUtf8(text_)).replace("\r\n", "\n"));
+}
+
+ImageList::ImageList() {
+    QStyle* style = QApplication::style();
+    const auto add = [&](const char* key, const char* themeName, QStyle::StandardPixmap fallback) {
+        icons_.insert(key, QIcon::fromTheme(themeName, style->standardIcon(fallback)));
+    };
+    add("none", "drive-removable-media", QStyle::SP_DriveHDIcon);
+    add("floppy", "media-floppy", QStyle::SP_DriveFDIcon);
+    add("disc", "drive-harddisk", QStyle::SP_DriveHDIcon);
+    add("cd", "drive-optical", QStyle::SP_DriveCDIcon);
+    add("net", "network-server", QStyle::SP_DriveNetIcon);
+    add("ram", "media-flash", QStyle::SP_DriveHDIcon);
+    add("folderclosed", "folder", QStyle::SP_DirClosedIcon);
+    add("folderopen", "folder-open", QStyle::SP_DirOpenIcon);
+}
+
+QIcon ImageList::Icon(const std::string& image, const std::string& selectedImage) const {
+    QIcon icon;
+    const QIcon normal = Get(image);
+    const QIcon selected = Get(selectedImage);
+    for (const QSize size : {QSize(16, 16), QSize(32, 32)}) {
+        icon.addPixmap(normal.pixmap(size), QIcon::Normal);
+        icon.addPixmap(selected.pixmap(size), QIcon::Selected);
+    }
+    return icon;
+}
+
+void QtTreePane::Clear() {
+    view_.clear();
+    items_.clear();
+}
+
+NodeId QtTreePane::AddNode(NodeId parent, std::optional<std::string> key, std::string_view text,
+                           std::string_view image, std::string_view selectedImage) {
+    auto owned = std::make_unique<QTreeWidgetItem>();
+    QTreeWidgetItem* item = owned.get();
+    int position = 0;
+    if (parent == kNoNode) {
+        position = view_.topLevelItemCount();
+        view_.addTopLevelItem(owned.release());  // the view owns its nodes
+    } else {
+        position = Item(parent)->childCount();
+        Item(parent)->addChild(owned.release());
+    }
+    item->setData(0, kRawRole, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+    if (key) {
+        item->setData(0, kRawRole + 1, QString::fromStdString(*key));
+    }
+    item->setText(0, ShownText(text, TextKind::HostName));
+    item->setIcon(0, images_.Icon(std::string(image), std::string(selectedImage)));
+    items_.push_back({item, position});
+    const auto node = static_cast<NodeId>(items_.size());
+    item->setData(0, kRawRole + 2, node);
+    return node;
+}
+
+QTreeWidgetItem* QtTreePane::Item(NodeId node) const {
+    if (node < 1 || static_cast<std::size_t>(node) > items_.size()) {
+        return nullptr;
+    }
+    return items_[static_cast<std::size_t>(node - 1)].item;
+}
+
+NodeId QtTreePane::NodeOf(const QTreeWidgetItem* item) const {
+    return item == nullptr ? kNoNode : item->data(0, kRawRole + 2).toInt();
+}
+
+int QtTreePane::ChildCount(NodeId node) const {
+    const QTreeWidgetItem* item = Item(node);
+    return item == nullptr ? 0 : item->childCount();
+}
+
+NodeId QtTreePane::FirstChild(NodeId node) const {
+    const QTreeWidgetItem* item = Item(node);
+    return item == nullptr || item->childCount() == 0 ? kNoNode : NodeOf(item->child(0));
+}
+
+NodeId QtTreePane::NextSibling(NodeId node) const {
+    QTreeWidgetItem* item = Item(node);
+    if (item == nullptr) {
+        return kNoNode;
+    }
+    QTreeWidgetItem* parent = item->parent();
+    const int index = items_[static_cast<std::size_t>(node - 1)].position;
+    QTreeWidgetItem* next =
+        parent != nullptr ? parent->child(index + 1) : view_.topLevelItem(index + 1);
+    return NodeOf(next);
+}
+
+std::string QtTreePane::FullPath(NodeId node) const {
+    std::string path;
+    bool first = true;
+    for (const QTreeWidgetItem* item = Item(node); item != nullptr; item = item->parent()) {
+        path = first ? QtListPane::RawText(*item, 0) : QtListPane::RawText(*item, 0) + "\\" + path;
+        first = false;
+    }
+    return path;
+}
+
+}  // namespace veltrane

@@ -1,0 +1,95 @@
+// The toolkit operations on real Qt widgets. Cells and node texts keep the logic's own bytes;
+// what the widget shows is decoded at this edge: Windows-1252 for file contents, UTF-8 for the
+// host's file names.
+#pragma once
+
+#include <QIcon>
+#include <QMap>
+#include <QPlainTextEdit>
+#include <QTreeWidget>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/mod__Toolkit.h"
+
+namespace veltrane {
+
+enum class TextKind { Cp1252, HostName };
+
+QString ShownText(std::string_view bytes, TextKind kind);
+
+// A QTreeWidget in report form (or a one-column file list) as a ListPane.
+class QtListPane final : public ListPane {
+  public:
+    QtListPane(QTreeWidget& view, TextKind kind) : view_(view), kind_(kind) {}
+    void Clear() override;
+    int AddRow(std::string_view text) override;
+    void SetSubItem(int row, int column, std::string_view text) override;
+    void SetCellColor(int row, int column, Rgb color) override;
+    void SetSorting(bool on, int column) override;
+    int RowCount() const override;
+    std::string CellText(int row, int column) const override;
+    int FirstVisibleIndex() const override;
+    void SetToolTip(std::string_view text) override;
+    std::string ToolTip() const override;
+
+    // The bytes a row of the view holds in a column.
+    static std::string RawText(const QTreeWidgetItem& item, int column);
+
+  private:
+    void SetCell(QTreeWidgetItem& item, int column, std::string_view text);
+    QTreeWidget& view_;
+    TextKind kind_;
+    std::string toolTip_;
+};
+
+class QtTextPane final : public TextPane {
+  public:
+    explicit QtTextPane(QPlainTextEdit& box) : box_(box) {}
+    void SetText(std::string_view text) override;
+    std::string Text() const override { return text_; }
+
+  private:
+    QPlainTextEdit& box_;
+    std::string text_;
+};
+
+// The image list: icons by key, from the desktop theme with the style's icons as fallback.
+class ImageList {
+  public:
+    ImageList();
+    QIcon Icon(const std::string& image, const std::string& selectedImage) const;
+    QIcon Get(const std::string& key) const { return icons_.value(QString::fromStdString(key)); }
+
+  private:
+    QMap<QString, QIcon> icons_;
+};
+
+class QtTreePane final : public TreePane {
+  public:
+    QtTreePane(QTreeWidget& view, const ImageList& images) : view_(view), images_(images) {}
+    void Clear() override;
+    NodeId AddNode(NodeId parent, std::optional<std::string> key, std::string_view text,
+                   std::string_view image, std::string_view selectedImage) override;
+    int ChildCount(NodeId node) const override;
+    NodeId FirstChild(NodeId node) const override;
+    NodeId NextSibling(NodeId node) const override;
+    int Index(NodeId node) const override { return node; }
+    std::string FullPath(NodeId node) const override;
+    NodeId FirstNode() const override { return items_.empty() ? kNoNode : 1; }
+
+    QTreeWidgetItem* Item(NodeId node) const;
+    NodeId NodeOf(const QTreeWidgetItem* item) const;
+
+  private:
+    QTreeWidget& view_;
+    const ImageList& images_;
+    struct Node {
+        QTreeWidgetItem* item;  // owned by the view
+        int position;           // among its siblings; nodes are only ever appended
+    };
+    std::vector<Node> items_;  // node n is items_[n - 1]
+};
+
+}  // namespace veltrane

@@ -1,0 +1,286 @@
+#include "platform/mod__DriveAPI.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+
+#include <algorithm>
+#include <array>
+#include <fstream>
+#include <memory>
+#include <set>
+#include <sstream>
+
+#include "common/mod__HelperFunctions.h"
+
+namespace veltrane {
+
+bool MatchesPattern(std::string_view name, std::string_view pattern) {
+    // Iterative wildcard match with one back-tracking point for the last "*".
+    std::size_t n = 0;
+    std::size_t p = 0;
+    std::size_t starAt = std::string_view::npos;
+    std::size_t resumeAt = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() &&
+            (pattern[p] == '?' || LowerAscii(pattern[p]) == LowerAscii(name[n]))) {
+            ++n;
+            ++p;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            starAt = p++;
+            resumeAt = n;
+        } else if (starAt != std::string_view::npos) {
+            p = starAt + 1;
+            n = ++resumeAt;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') {
+        ++p;
+    }
+    return p == pattern.size();
+}
+
+namespace {
+
+// Mount points in the table escape blanks, tabs, newlines and backslashes as \ooo.
+std::string Unescape(std::string_view field) {
+    std::string out;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            const std::string_view digits = field.substr(i + 1, 3);
+            if (digits.size() == 3 && std::all_of(digits.begin(), digits.end(),
+                                                  [](char c) { return c >= '0' && c <= '7'; })) {
+                out.push_back(static_cast<char>((digits[0] - '0') * 64 + (digits[1] - '0') * 8 +
+                                                (digits[2] - '0')));
+                i += 3;
+                continue;
+            }
+        }
+        out.push_back(field[i]);
+    }
+    return out;
+}
+
+bool Under(std::string_view path, std::string_view folder) {
+    return path == folder ||
+           (path.size() > folder.size() && path.substr(0, folder.size()) == folder &&
+            path[folder.size()] == '/');
+}
+
+// The drive type of a mount, or nullopt for a mount that is no drive.
+std::optional<int> MountType(std::string_view device, std::string_view mountPoint,
+                             std::string_view fsType,
+                             const std::function<bool(std::string_view)>& isRemovable) {
+    for (const std::string_view hidden : {"/proc", "/sys", "/dev", "/snap", "/boot"}) {
+        if (Under(mountPoint, hidden)) {
+            return std::nullopt;
+        }
+    }
+    if (Under(mountPoint, "/run") && !Under(mountPoint, "/run/media")) {
+        return std::nullopt;
+    }
+    static const std::set<std::string_view> kNetwork = {
+        "nfs",  "nfs4",       "cifs", "smb3",  "smbfs",       "sshfs",     "fuse.sshfs",
+        "afs",  "ncpfs",      "9p",   "davfs", "fuse.davfs2", "glusterfs", "fuse.glusterfs",
+        "ceph", "fuse.rclone"};
+    if (kNetwork.count(fsType) != 0) {
+        return kDriveRemote;
+    }
+    if (fsType == "iso9660" || fsType == "udf") {
+        return kDriveCdRom;
+    }
+    if (fsType == "tmpfs" || fsType == "ramfs") {
+        if (mountPoint == "/tmp" || Under(mountPoint, "/mnt") || Under(mountPoint, "/media") ||
+            Under(mountPoint, "/run/media")) {
+            return kDriveRamDisk;
+        }
+        return std::nullopt;
+    }
+    if (device.substr(0, 5) == "/dev/") {
+        return isRemovable(device) ? kDriveRemovable : kDriveFixed;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::vector<Drive> DrivesFromMountTable(std::string_view mounts,
+                                        const std::function<bool(std::string_view)>& isRemovable) {
+    std::vector<Drive> drives{{'C', "/", kDriveFixed}};
+    std::set<std::string> seen{"/"};
+    char next = 'D';
+    std::istringstream lines{std::string(mounts)};
+    std::string line;
+    while (next <= 'Z' && std::getline(lines, line)) {
+        std::istringstream fields(line);
+        std::string device;
+        std::string mountPoint;
+        std::string fsType;
+        if (!(fields >> device >> mountPoint >> fsType)) {
+            continue;
+        }
+        mountPoint = Unescape(mountPoint);
+        if (seen.count(mountPoint) != 0) {
+            continue;
+        }
+        const auto type = MountType(Unescape(device), mountPoint, fsType, isRemovable);
+        if (!type) {
+            continue;
+        }
+        seen.insert(mountPoint);
+        drives.push_back({next++, mountPoint, *type});
+    }
+    return drives;
+}
+
+namespace {
+
+// /sys/class/block/NAME is a partition or a whole disk; "removable" lives with the disk.
+bool HostIsRemovable(std::string_view device) {
+    const auto slash = device.rfind('/');
+    const std::string name(device.substr(slash + 1));
+    std::string base = "/sys/class/block/" + name;
+    struct stat info {};
+    if (::stat((base + "/partition").c_str(), &info) == 0) {
+        base += "/..";
+    }
+    std::ifstream in(base + "/removable");
+    int removable = 0;
+    return (in >> removable) && removable == 1;
+}
+
+}  // namespace
+
+std::vector<Drive> HostDrives() {
+    std::ifstream in("/proc/self/mounts");
+    std::stringstream text;
+    text << in.rdbuf();
+    return DrivesFromMountTable(text.str(), HostIsRemovable);
+}
+
+DriveRoots RootsOf(const std::vector<Drive>& drives) {
+    DriveRoots roots;
+    for (const auto& drive : drives) {
+        roots.Set(drive.letter, drive.mountPoint);
+    }
+    return roots;
+}
+
+std::string HostFolderAccess::LogicalDriveStrings() const {
+    std::vector<Drive> sorted = drives_;
+    std::sort(sorted.begin(), sorted.end(),
+              [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
+    std::string text;
+    for (const auto& drive : sorted) {
+        text += std::string(1, drive.letter) + ":\\" + std::string(1, '\0');
+    }
+    return text;
+}
+
+const Drive* HostFolderAccess::DriveOf(std::string_view root) const {
+    if (root.empty()) {
+        return nullptr;
+    }
+    const char letter = static_cast<char>(root[0] & ~0x20);
+    for (const auto& drive : drives_) {
+        if (drive.letter == letter) {
+            return &drive;
+        }
+    }
+    return nullptr;
+}
+
+int HostFolderAccess::DriveType(std::string_view root) const {
+    const Drive* drive = DriveOf(root);
+    return drive == nullptr ? kDriveNoRoot : drive->type;
+}
+
+std::optional<std::string> HostFolderAccess::VolumeLabel(std::string_view root) const {
+    const Drive* drive = DriveOf(root);
+    struct statvfs info {};
+    if (drive == nullptr || ::statvfs(drive->mountPoint.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return drive->mountPoint;
+}
+
+namespace {
+
+std::uint32_t AttributesOf(const struct stat& info, std::string_view name) {
+    std::uint32_t bits = S_ISDIR(info.st_mode) ? kAttrDirectory : kAttrNormal;
+    if (!name.empty() && name[0] == '.') {
+        bits |= kAttrHidden;
+    }
+    return bits;
+}
+
+// A host name with a "\" cannot be written in the drive-path form, where "\" separates folders.
+// It is listed with "/" in its place; drive paths holding "/" open nothing, so a click on it can
+// never reach another file.
+std::string ListedName(std::string name) {
+    std::replace(name.begin(), name.end(), '\\', '/');
+    return name;
+}
+
+struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+}  // namespace
+
+std::optional<std::vector<FoundEntry>> HostFolderAccess::Find(std::string_view pattern) const {
+    const auto cut = pattern.rfind('\\');
+    if (cut == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::string_view mask = pattern.substr(cut + 1);
+    const auto folder = MapToHostPath(pattern.substr(0, cut + 1), roots_);
+    if (!folder) {
+        return std::nullopt;
+    }
+    const std::unique_ptr<DIR, DirCloser> dir(::opendir(folder->c_str()));
+    if (!dir) {
+        return std::nullopt;
+    }
+    std::vector<FoundEntry> entries;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
+        if (!MatchesPattern(name, mask)) {
+            continue;
+        }
+        FoundEntry found{ListedName(std::string(name)), kAttrNormal};
+        // The entry's type comes with the directory read; only links and file systems that
+        // do not report types cost a stat.
+        if (entry->d_type == DT_DIR) {
+            found.attributes = kAttrDirectory;
+        } else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            struct stat info {};
+            if (::fstatat(::dirfd(dir.get()), entry->d_name, &info, 0) == 0) {
+                found.attributes = AttributesOf(info, name) & ~kAttrHidden;
+            }
+        }
+        if (name[0] == '.') {
+            found.attributes |= kAttrHidden;
+        }
+        entries.push_back(std::move(found));
+    }
+    std::sort(entries.begin(), entries.end(), [](const FoundEntry& a, const FoundEntry& b) {
+        const int order = CompareIgnoringCase(a.name, b.name);
+        return order != 0 ? order < 0 : a.name < b.name;
+    });
+    return entries;
+}
+
+std::uint32_t HostFolderAccess::Attributes(std::string_view path) const {
+    const auto host = MapToHostPath(path, roots_);
+    struct stat info {};
+    if (!host || ::stat(host->c_str(), &info) != 0) {
+        return kAttrInvalid;
+    }
+    const auto slash = path.rfind('\\');
+    return AttributesOf(info, slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+}  // namespace veltrane

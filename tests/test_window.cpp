@@ -1,0 +1,198 @@
+// The real window on the offscreen platform, driven by mouse events.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+
+#include "app/frmMain.h"
+#include "support/Harness.h"
+#include "support/Mp3Builder.h"
+
+using namespace veltrane;
+using namespace fixture;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Message {
+    std::string text, title;
+    MessageIcon icon;
+};
+
+class Window : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "veltrane-window-XXXXXX").string();
+        root_ = ::mkdtemp(pattern.data());
+        Write("root.mp3", MpegFrame());
+        Write("Music/Rock/deep.mp3", MpegFrame());
+        Write("Music/Rock/Older/x.mp3", MpegFrame());
+        Write("Music/Jazz/a.mp3", MpegFrame(418, 0xFB, 0x92, 0x64));
+        Write("Music/song.mp3",
+              MpegFrame() + Id3v1({"Title", "Artist", "Album", "2001", "", 3, 17}));
+        Write("Music/LOUD.MP3", MpegFrame());
+        Write("Music/.hidden.mp3", MpegFrame());
+        Write("Music/notes.txt", "x");
+        fs::create_directories(root_ / "Music" / "folder.mp3");
+        fs::create_directories(root_ / ".config");
+    }
+    void TearDown() override {
+        window_.reset();
+        fs::remove_all(root_);
+    }
+    void Write(const std::string& relative, const std::string& bytes) {
+        fs::create_directories((root_ / relative).parent_path());
+        std::ofstream(root_ / relative, std::ios::binary) << bytes;
+    }
+    frmMain& Open() {
+        ViewerHost host;
+        host.drives = {{'C', root_.string(), kDriveFixed}};
+        host.shellOpen = [this](const std::string& path) { opened_.push_back(path); };
+        host.showMessage = [this](const std::string& text, const std::string& title,
+                                  MessageIcon icon) {
+            messages_.push_back({text, title, icon});
+        };
+        host.pictureFolder = (root_ / "pictures").string();
+        window_ = std::make_unique<frmMain>(host);
+        window_->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+        return *window_;
+    }
+    static QTreeWidgetItem* Child(QTreeWidgetItem* item, const QString& text) {
+        for (int i = 0; i < item->childCount(); ++i) {
+            if (item->child(i)->text(0) == text) {
+                return item->child(i);
+            }
+        }
+        return nullptr;
+    }
+    static void Click(QTreeWidget& view, QTreeWidgetItem* item) {
+        ASSERT_NE(item, nullptr);
+        view.scrollToItem(item);
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.visualItemRect(item).center());
+    }
+    static std::vector<std::string> Rows(ListPane& pane) {
+        std::vector<std::string> rows;
+        for (int r = 0; r < pane.RowCount(); ++r) {
+            rows.push_back(pane.CellText(r, 0));
+        }
+        return rows;
+    }
+
+    fs::path root_;
+    std::unique_ptr<frmMain> window_;
+    std::vector<std::string> opened_;
+    std::vector<Message> messages_;
+};
+
+using Names = std::vector<std::string>;
+
+}  // namespace
+
+TEST_F(Window, StartsWithTheFirstDrivesRootListedAndEmptyPanes) {
+    auto& w = Open();
+    EXPECT_EQ(w.windowTitle(), "MP3 TAG Veltrane");
+    ASSERT_EQ(w.TreeView1.topLevelItemCount(), 1);
+    QTreeWidgetItem* drive = w.TreeView1.topLevelItem(0);
+    EXPECT_EQ(drive->text(0), QString::fromStdString("C: (" + root_.string() + ")"));
+    EXPECT_EQ(drive->childCount(), 1);  // Music; the hidden .config is not shown
+    EXPECT_EQ(w.State().sActualPath, "C:");
+    EXPECT_EQ(Rows(w.FileList()), (Names{"root.mp3"}));
+    EXPECT_EQ(w.Id3v2Pane().RowCount(), 0);
+    EXPECT_EQ(w.Text1.toPlainText(), "");
+}
+
+TEST_F(Window, ExpandingANodeFillsItsChildrensChildren) {
+    auto& w = Open();
+    QTreeWidgetItem* music = w.TreeView1.topLevelItem(0)->child(0);
+    EXPECT_EQ(music->childCount(), 0);
+    w.TreeView1.expandItem(w.TreeView1.topLevelItem(0));
+    ASSERT_EQ(music->childCount(), 3);  // Jazz, Rock, folder.mp3: sorted by name
+    EXPECT_EQ(music->child(0)->text(0), "folder.mp3");
+    EXPECT_EQ(music->child(1)->text(0), "Jazz");
+    QTreeWidgetItem* rock = Child(music, "Rock");
+    EXPECT_EQ(rock->childCount(), 0);
+    w.TreeView1.expandItem(music);
+    EXPECT_EQ(rock->childCount(), 1);
+    // Expanding again adds no duplicates.
+    w.TreeView1.collapseItem(music);
+    w.TreeView1.expandItem(music);
+    EXPECT_EQ(rock->childCount(), 1);
+    EXPECT_EQ(music->childCount(), 3);
+}
+
+TEST_F(Window, ClickingAFolderListsItsMp3FilesOnly) {
+    auto& w = Open();
+    QTreeWidgetItem* music = w.TreeView1.topLevelItem(0)->child(0);
+    Click(w.TreeView1, music);
+    EXPECT_EQ(w.State().sActualPath, "C:\\Music");
+    EXPECT_EQ(Rows(w.FileList()), (Names{".hidden.mp3", "LOUD.MP3", "song.mp3"}));
+}
+
+TEST_F(Window, ClickingAFileFillsThePanesAndAnotherFolderLeavesThem) {
+    auto& w = Open();
+    Click(w.TreeView1, w.TreeView1.topLevelItem(0)->child(0));
+    Click(w.ListView4, w.ListView4.topLevelItem(2));
+    EXPECT_EQ(w.State().sActualFile, "C:\\Music\\song.mp3");
+    EXPECT_EQ(Dump(w.Id3v1Pane(), 2),
+              "Artist\tArtist\nAlbum\tAlbum\nYear\t2001\nTrack\t3\nTitle\tTitle\nComment\t\n"
+              "Genre\tRock\n");
+    EXPECT_EQ(w.MpegPane().CellText(0, 1), "546");
+    EXPECT_EQ(w.ListView2.topLevelItem(6)->text(1), "Rock");
+    EXPECT_EQ(w.Text1.toPlainText(), " NO LYRICS FOUND");
+    EXPECT_TRUE(w.updatesEnabled());
+    if (const char* shot = std::getenv("VELTRANE_SCREENSHOT")) {
+        w.TreeView1.expandItem(w.TreeView1.topLevelItem(0));
+        w.grab().save(shot);
+    }
+
+    const std::string before = Dump(w.Id3v1Pane(), 2) + Dump(w.MpegPane(), 2);
+    w.TreeView1.expandItem(w.TreeView1.topLevelItem(0));
+    Click(w.TreeView1, Child(w.TreeView1.topLevelItem(0)->child(0), "Jazz"));
+    EXPECT_EQ(Rows(w.FileList()), (Names{"a.mp3"}));
+    EXPECT_EQ(Dump(w.Id3v1Pane(), 2) + Dump(w.MpegPane(), 2), before);
+    EXPECT_EQ(w.State().sActualFile, "C:\\Music\\song.mp3");
+}
+
+TEST_F(Window, SortsTheId3v2PaneIgnoringCaseAndPaintsPictureRowsBlue) {
+    Write("tagged.mp3", Id3v2(3, Frame23("TIT2", Text("Song")) + Frame23("TDRC", Text("2001")) +
+                                     Frame23("APIC", ApicData("image/png", "", "\x89PNG")) +
+                                     Frame23("TALB", Text("Album"))) +
+                            MpegFrame());
+    auto& w = Open();
+    Click(w.ListView4, w.ListView4.topLevelItem(1));
+    ASSERT_EQ(w.ListView1.topLevelItemCount(), 5);
+    EXPECT_EQ(w.ListView1.topLevelItem(0)->text(0), "TDRC");
+    EXPECT_EQ(w.ListView1.topLevelItem(1)->text(1), "    ID3 Version");
+    EXPECT_EQ(w.ListView1.topLevelItem(2)->text(1), "Album");
+    EXPECT_EQ(w.ListView1.topLevelItem(3)->foreground(2).color(), QColor(0, 0, 255));
+    EXPECT_EQ(w.ListView1.topLevelItem(4)->text(2), "Song");
+}
+
+TEST_F(Window, TheFileListsTooltipFollowsThePointer) {
+    auto& w = Open();
+    Click(w.TreeView1, w.TreeView1.topLevelItem(0)->child(0));
+    const QRect second = w.ListView4.visualItemRect(w.ListView4.topLevelItem(1));
+    QTest::mouseMove(w.ListView4.viewport(), second.center());
+    EXPECT_EQ(w.FileList().ToolTip(), "LOUD.MP3");
+    EXPECT_EQ(w.ListView4.toolTip(), "LOUD.MP3");
+    QTest::mouseMove(w.ListView4.viewport(), QPoint(5, w.ListView4.viewport()->height() - 2));
+    EXPECT_EQ(w.FileList().ToolTip(), "");
+
+    // An empty list leaves the tooltip as it was.
+    w.TreeView1.expandItem(w.TreeView1.topLevelItem(0));
+    Click(w.TreeView1, Child(w.TreeView1.topLevelItem(0)->child(0), "folder.mp3"));
+    EXPECT_EQ(w.FileList().RowCount(), 0);
+    w.FileList().SetToolTip("kept");
+    QTest::mouseMove(w.ListView4.viewport(), QPoint(10, 10));
+    EXPECT_EQ(w.FileList().ToolTip(), "kept");
+}
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
