@@ -149,3 +149,34 @@ TEST_F(ReportTool, TakesAFileNamedLikeAnOptionAfterTheDoubleDash) {
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.out.find("Genre\tRock"), std::string::npos);
 }
+
+TEST_F(ReportTool, ExportsThePictureIntoTheWorkingFolderOnRequest) {
+    const std::string png = "\x89PNG picture";
+    const auto path =
+        Write("cover.mp3", Id3v2(3, Frame23("APIC", ApicData("image/png", "", png))) + MpegFrame());
+    const auto plain = Write("plain.mp3", MpegFrame());
+    fs::current_path(folder_);
+    const auto run = Report({"--json", "--export-picture", path, plain});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(
+        run.out.find("\"picture\": {\n        \"result\": 1,\n        \"file\": \"./image.png\"\n"),
+        std::string::npos);
+    EXPECT_NE(run.out.find("\"picture\": null"), std::string::npos);
+    std::ifstream in(folder_ / "image.png", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), png);
+
+    const auto text = Report({"--export-picture", path});
+    EXPECT_NE(text.out.find("[Picture]\n1\t./image.png\n"), std::string::npos);
+}
+
+TEST_F(ReportTool, AddsTheExportsMessagesAfterTheAnalysis) {
+    const auto path =
+        Write("locked.mp3",
+              Id3v2(3, Frame23("TLEN", Text("x")) +
+                           Frame23("APIC", ApicData("image/png", "", "\x89PNG", 0), 0, 0x40)) +
+                  MpegFrame());
+    fs::current_path(folder_);
+    const auto run = Report({"--export-picture", path});
+    EXPECT_EQ(run.err, "ReadID3dPAT: Type mismatch\nGetPicture: cannot handle encryption\n");
+    EXPECT_NE(run.out.find("[Picture]\n-1\t\n"), std::string::npos);
+}

@@ -171,6 +171,27 @@ TEST_F(Window, SortsTheId3v2PaneIgnoringCaseAndPaintsPictureRowsBlue) {
     EXPECT_EQ(w.ListView1.topLevelItem(4)->text(2), "Song");
 }
 
+TEST_F(Window, ClickingTheBlueRowWritesThePictureAndAsksTheShellToOpenIt) {
+    const std::string png = "\x89PNG picture";
+    Write("cover.mp3", Id3v2(3, Frame23("TIT2", Text("Song")) +
+                                    Frame23("APIC", ApicData("image/png", "", png))) +
+                           MpegFrame());
+    auto& w = Open();
+    Click(w.ListView4, w.ListView4.topLevelItem(0));
+    ASSERT_EQ(w.State().sActualFile, "C:\\cover.mp3");
+    QTreeWidgetItem* blue = w.ListView1.topLevelItem(1);
+    ASSERT_EQ(blue->text(0), "APIC");
+    Click(w.ListView1, w.ListView1.topLevelItem(2));  // the title row: nothing
+    EXPECT_TRUE(opened_.empty());
+    Click(w.ListView1, blue);
+    const std::string written = (root_ / "pictures" / "image.png").string();
+    EXPECT_EQ(opened_, (std::vector<std::string>{written}));
+    std::ifstream in(written, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), png);
+    EXPECT_TRUE(messages_.empty());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
 TEST_F(Window, TheFileListsTooltipFollowsThePointer) {
     auto& w = Open();
     Click(w.TreeView1, w.TreeView1.topLevelItem(0)->child(0));

@@ -157,7 +157,17 @@ void frmMain::ListView4_MouseMove(const QPoint& position) {
     fileList_.SetToolTip(index.isValid() ? fileList_.CellText(index.row(), 0) : std::string{});
 }
 
-void frmMain::ListView1_ItemClick(QTreeWidgetItem* /*item*/) {}
+void frmMain::ListView1_ItemClick(QTreeWidgetItem* item) {
+    if (item == nullptr) {
+        return;
+    }
+    const std::string tag = QtListPane::RawText(*item, 0);
+    if (tag == "APIC") {
+        CreateFolders(host_.pictureFolder);  // a failure shows as the export's "Cannot Write"
+    }
+    std::string written;
+    PictureRowClick(state_, tag, services_, host_.pictureFolder, true, written);
+}
 
 void frmMain::TreeView1_Expand(QTreeWidgetItem* item) {
     veltrane::TreeView1_Expand(folderTree_, tree_.NodeOf(item));

@@ -1,12 +1,31 @@
 #include "app/mod_AnalysisDriver.h"
 
+#include <exception>
+
 #include "display/mod_showMP3_Data.h"
+#include "picture/mod_MP3ID3_Picture.h"
 
 namespace veltrane {
 
+namespace {
+
+// Redrawing resumes on every way out of a run.
+class RedrawSuspended {
+  public:
+    explicit RedrawSuspended(WindowOps& window) : window_(window) { window_.SuspendRedraw(); }
+    ~RedrawSuspended() { window_.ResumeRedraw(); }
+    RedrawSuspended(const RedrawSuspended&) = delete;
+    RedrawSuspended& operator=(const RedrawSuspended&) = delete;
+
+  private:
+    WindowOps& window_;
+};
+
+}  // namespace
+
 void AnalyseActualFile(AnalysisState& state, ResultPanes& panes, Services& services) {
     const std::string& path = state.sActualFile;
-    services.Window.SuspendRedraw();
+    const RedrawSuspended suspended(services.Window);
     CheckForTag(services.Files, path, state.Presence);
     BinHeader(services.Files, path, state.Mpeg);
     ShowMpegHeader(panes.ListView3, state.Mpeg);
@@ -16,13 +35,33 @@ void AnalyseActualFile(AnalysisState& state, ResultPanes& panes, Services& servi
     ShowID1(panes.ListView2, state.Id3v1);
     GetLyrics(services.Files, services.Messages, path, state.Lyrics);
     ShowLyrics(panes.Text1, state.Lyrics);
-    services.Window.ResumeRedraw();
 }
 
 void AnalyseListedFile(AnalysisState& state, std::string_view rowText, ResultPanes& panes,
                        Services& services) {
     state.sActualFile = state.sActualPath + "\\" + std::string(rowText);
     AnalyseActualFile(state, panes, services);
+}
+
+int PictureRowClick(AnalysisState& state, std::string_view tagText, Services& services,
+                    const std::string& folder, bool openAfter, std::string& outName) {
+    if (tagText != "APIC") {
+        return kPictureNotTried;
+    }
+    try {
+        services.Window.SetBusyPointer(true);
+        const int result = ExportPicture(services.Files, services.Messages, state.sActualFile,
+                                         state.Id3v2Header, state.Id3v2Frames, folder, outName);
+        if (result > 0 && openAfter) {
+            services.Window.ShellOpen(outName);
+        }
+        services.Window.SetBusyPointer(false);
+        return result;
+    } catch (const std::exception& fault) {
+        services.Window.SetBusyPointer(false);
+        services.Messages.Show(fault.what(), "Showpicture", MessageIcon::None);
+        return kPictureFailed;
+    }
 }
 
 }  // namespace veltrane

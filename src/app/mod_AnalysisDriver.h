@@ -51,4 +51,11 @@ void AnalyseActualFile(AnalysisState& state, ResultPanes& panes, Services& servi
 void AnalyseListedFile(AnalysisState& state, std::string_view rowText, ResultPanes& panes,
                        Services& services);
 
+// A click on a row of the ID3v2 pane. Only a row whose "TAG" text is exactly "APIC" exports the
+// first picture of the file analysed last into folder, with the busy pointer shown meanwhile;
+// when openAfter is set, a written picture is handed to the shell. Returns the export's result
+// (0 for any other row) and leaves the file written in outName.
+int PictureRowClick(AnalysisState& state, std::string_view tagText, Services& services,
+                    const std::string& folder, bool openAfter, std::string& outName);
+
 }  // namespace veltrane

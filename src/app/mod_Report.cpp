@@ -117,7 +117,7 @@ std::string WithUnixBreaks(std::string text) {
     return out;
 }
 
-// 0 on success, else the exit status of a usage error or of --help / --version.
+// nullopt to go on with the files; otherwise the exit status (--help, --version, a usage error).
 std::optional<int> ParseArguments(const std::vector<std::string>& args, Options& options,
                                   std::ostream& out, std::ostream& err) {
     bool optionsEnded = false;
@@ -176,6 +176,19 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         }
         state.sActualFile = path;
         AnalyseActualFile(state, resultPanes, services);
+        // The export runs as a click on the pane's picture row would, without the shell's open.
+        Json picture = nullptr;
+        if (options.exportPicture) {
+            for (const auto& row : panes.id3v2.Rows()) {
+                if (row.cells[0] == "APIC") {
+                    std::string written;
+                    const int result =
+                        PictureRowClick(state, "APIC", services, ".", false, written);
+                    picture = {{"result", result}, {"file", written}};
+                    break;
+                }
+            }
+        }
 
         if (options.json) {
             Json messageList = Json::array();
@@ -190,7 +203,8 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
                                  {"id3v1", PairRows(panes.id3v1)},
                                  {"lyrics", Shown(panes.lyrics.Text())},
                                  {"messages", messageList},
-                                 {"presence", PresenceJson(state.Presence)}});
+                                 {"presence", PresenceJson(state.Presence)},
+                                 {"picture", picture}});
         } else {
             for (const auto& m : messages.Messages()) {
                 err << Cp1252ToUtf8(m.title) << ": " << Cp1252ToUtf8(m.text) << '\n';
@@ -203,6 +217,13 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
             out << "[ID3v1]\n";
             PrintPane(out, panes.id3v1, 2);
             out << "[Lyrics]\n" << WithUnixBreaks(Shown(panes.lyrics.Text())) << '\n';
+            if (options.exportPicture) {
+                out << "[Picture]\n";
+                if (!picture.is_null()) {
+                    out << picture["result"].get<int>() << '\t'
+                        << picture["file"].get<std::string>() << '\n';
+                }
+            }
         }
     }
     if (options.json) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 namespace veltrane {
 
@@ -193,6 +194,12 @@ std::unique_ptr<OutputFile> HostFileAccess::CreateWrite(const std::string& path)
         return nullptr;
     }
     return std::make_unique<HostOutputFile>(fd);
+}
+
+bool CreateFolders(const std::string& hostPath) {
+    std::error_code error;
+    std::filesystem::create_directories(hostPath, error);
+    return std::filesystem::is_directory(hostPath, error);
 }
 
 std::optional<std::string> HostOpenProblem(const std::string& hostPath) {

@@ -80,6 +80,9 @@ class HostFileAccess final : public FileAccess {
     std::optional<DriveRoots> roots_;
 };
 
+// Creates a host folder and its parents where missing; false when it cannot be had.
+bool CreateFolders(const std::string& hostPath);
+
 // The reason a host path cannot be opened for reading, or nullopt when it can.
 std::optional<std::string> HostOpenProblem(const std::string& hostPath);
 
