@@ -241,6 +241,32 @@ TEST(ReadId3v2, KeepsThePlayCounterOfAFrameCutByTheEndOfTheFile) {
     EXPECT_EQ(FormatFrameValue(box, r.header, r.frames[0]), "File has been played 16908288 times");
 }
 
+// Picture data is stepped over, not read; frames on either side of a window boundary and
+// frames larger than a window read whole.
+TEST(ReadId3v2, ReadsFrameHeadersAndTextButNotPictureData) {
+    const std::string cover = ApicData("image/jpeg", "", std::string(300'000, '\x42'));
+    const std::string longText = Text(std::string(70'000, 'L'));
+    // TIT2 is sized so that TPE1's header straddles the first window's end.
+    const std::string title = Text(std::string(TagBody::kBodyWindow - 10 - 10 - 4, 't'));
+    const std::string body = Frame23("TIT2", title) + Frame23("TPE1", Text("Artist")) +
+                             Frame23("APIC", cover) + Frame23("TEXT", longText) +
+                             Frame23("TALB", Text("Album")) + Fill(100);
+    MemoryFileAccess files;
+    MemoryMessageBox messages;
+    files.Put("f.mp3", Id3v2(3, body) + MpegFrame());
+    Id3v2TagHeader header;
+    std::vector<Id3v2Frame> frames;
+    ReadId3v2(files, messages, "f.mp3", header, frames);
+    ASSERT_EQ(header.FramesRead, 5);
+    EXPECT_EQ(frames[0].Data, title);
+    EXPECT_EQ(frames[1].Data, Text("Artist"));
+    EXPECT_EQ(frames[2].Size, static_cast<std::int32_t>(cover.size()));
+    EXPECT_EQ(frames[3].Data, longText);
+    EXPECT_EQ(frames[4].Data, Text("Album"));
+    // At most a window's worth of the 300,000 picture bytes is read, with the frame before it.
+    EXPECT_LT(files.BytesDelivered(), static_cast<std::int64_t>(body.size()) - 200'000);
+}
+
 TEST(FormatFrameValue, ReadsLengthsInMillisecondsWithOrWithoutAnEncodingByte) {
     EXPECT_EQ(Value("TLEN", Text("215000")), "00:03:35");
     EXPECT_EQ(Value("TLEN", Text("215999")), "00:03:35");

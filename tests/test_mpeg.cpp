@@ -102,14 +102,16 @@ TEST(BinHeader, AcceptsOnlyFfFaAndFfFb) {
 }
 
 TEST(BinHeader, FindsAPairSplitAcrossReadBlocks) {
-    for (const std::int64_t at : {65535, 65536, 131071}) {
+    constexpr auto first = static_cast<std::int64_t>(kFirstScanBlock);
+    constexpr auto second = first + static_cast<std::int64_t>(kScanBlock);
+    for (const std::int64_t at : {first - 1, first, second - 1, second, second + 65535}) {
         std::string file = Fill(200'000, '\x11');
         file.replace(static_cast<std::size_t>(at), 2, Bytes({0xFF, 0xFB}));
         EXPECT_EQ(Analyse(file).HeaderOffset, at) << at;
     }
     // An FF at a block's last byte whose next byte is no header byte is passed over.
     std::string file = Fill(200'000, '\x11');
-    file[65535] = '\xFF';
+    file[static_cast<std::size_t>(first - 1)] = '\xFF';
     file.replace(70000, 2, Bytes({0xFF, 0xFB}));
     EXPECT_EQ(Analyse(file).HeaderOffset, 70000);
 }

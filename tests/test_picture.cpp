@@ -160,3 +160,31 @@ TEST(ExportPicture, FailsQuietlyWhenTheFileChangedSinceTheAnalysis) {
     EXPECT_EQ(moved.result, -1);
     EXPECT_TRUE(moved.messages.empty());
 }
+
+namespace {
+
+// A file layer whose opens fail with an exception, as a fault inside the click handling.
+class ThrowingFiles final : public FileAccess {
+public:
+    std::unique_ptr<InputFile> OpenRead(const std::string&) override {
+        throw std::runtime_error("device not ready");
+    }
+    std::unique_ptr<OutputFile> CreateWrite(const std::string&) override { return nullptr; }
+};
+
+}  // namespace
+
+TEST(PictureRowClick, RestoresThePointerBeforeReportingAFaultOfItsOwn) {
+    Harness h;
+    h.Analyse("song.mp3", WithPicture(Frame23("APIC", ApicData("image/png", "", kPng))));
+    ThrowingFiles throwing;
+    Services services{throwing, h.messages, h.window};
+    std::string name;
+    EXPECT_EQ(PictureRowClick(h.state, "APIC", services, "out", true, name), -1);
+    EXPECT_FALSE(h.window.Busy());
+    ASSERT_EQ(h.messages.Messages().size(), 1U);
+    EXPECT_EQ(h.messages.Messages()[0].title, "Showpicture");
+    EXPECT_EQ(h.messages.Messages()[0].text, "device not ready");
+    EXPECT_EQ(h.messages.Messages()[0].icon, MessageIcon::None);
+    EXPECT_TRUE(h.window.Opened().empty());
+}

@@ -34,13 +34,42 @@ std::int32_t DecodeTagSize(std::span<const char, 4> bytes) {
     return size;
 }
 
-std::string_view TagBody::Stored(std::int64_t from, std::int64_t n) const {
-    const auto stored = static_cast<std::int64_t>(bytes_.size());
-    if (from >= stored || n <= 0) {
+TagBody::TagBody(InputFile& file, std::int64_t fileOffset, std::int32_t tagSize, std::int64_t held)
+    : file_(&file), fileOffset_(fileOffset), tagSize_(tagSize), held_(held) {}
+
+TagBody::TagBody(std::vector<char> bytes, std::int32_t tagSize)
+    : tagSize_(tagSize), held_(static_cast<std::int64_t>(bytes.size())), window_(std::move(bytes)) {}
+
+void TagBody::Load(std::int64_t from) {
+    window_.assign(static_cast<std::size_t>(std::min(kBodyWindow, held_ - from)), '\0');
+    windowStart_ = from;
+    file_->ReadAt(fileOffset_ + from, window_);
+}
+
+unsigned char TagBody::At(std::int64_t i) {
+    if (i < 0 || i >= held_) {
+        return 0;
+    }
+    if (!InWindow(i, i + 1)) {
+        Load(i);
+    }
+    return static_cast<unsigned char>(window_[static_cast<std::size_t>(i - windowStart_)]);
+}
+
+std::string TagBody::Read(std::int64_t from, std::int64_t n) {
+    const std::int64_t end = std::min(held_, from + n);
+    if (from < 0 || from >= end) {
         return {};
     }
-    const std::int64_t end = std::min(stored, from + n);
-    return {bytes_.data() + from, static_cast<std::size_t>(end - from)};
+    if (!InWindow(from, end) && file_ != nullptr && end - from <= kBodyWindow) {
+        Load(from);  // the frames behind this one are likely in the same window
+    }
+    if (InWindow(from, end)) {
+        return {window_.data() + (from - windowStart_), static_cast<std::size_t>(end - from)};
+    }
+    std::string data(static_cast<std::size_t>(end - from), '\0');
+    file_->ReadAt(fileOffset_ + from, data);
+    return data;
 }
 
 namespace {
@@ -64,7 +93,7 @@ struct SplitFault {
     const char* description;
 };
 
-std::uint64_t BigEndian(const TagBody& body, std::int64_t at, int length) {
+std::uint64_t BigEndian(TagBody& body, std::int64_t at, int length) {
     std::uint64_t value = 0;
     for (int i = 0; i < length; ++i) {
         value = (value << 8) | body.At(at + i);
@@ -90,7 +119,7 @@ std::string InflateDeclared(std::string_view stream, std::uint64_t declaredSize)
     return out;
 }
 
-std::int32_t ParseFrames(MessageBox& messages, const TagBody& body, const Id3v2TagHeader& header,
+std::int32_t ParseFrames(MessageBox& messages, TagBody& body, const Id3v2TagHeader& header,
                          std::vector<Id3v2Frame>& frames) {
     frames.clear();
     const std::int64_t tagSize = header.TagSize;
@@ -141,11 +170,11 @@ std::int32_t ParseFrames(MessageBox& messages, const TagBody& body, const Id3v2T
                         throw SplitFault{"frame data reaches past the end of the tag"};
                     }
                     if (!compressed) {
-                        frame.Data = std::string(body.Stored(dataAt, n));
+                        frame.Data = body.Read(dataAt, n);
                         frame.TailZeros = static_cast<std::uint64_t>(n) - frame.Data.size();
                     } else if (n >= 4) {
                         const std::uint64_t declared = BigEndian(body, dataAt, 4);
-                        frame.Data = InflateDeclared(body.Stored(dataAt + 4, n - 4), declared);
+                        frame.Data = InflateDeclared(body.Read(dataAt + 4, n - 4), declared);
                     }
                     // A compressed frame too short for its size field has no data to inflate.
                 } else if (size < 5) {
@@ -204,11 +233,8 @@ void ReadId3v2(FileAccess& files, MessageBox& messages, const std::string& path,
             return;
     }
     try {
-        // The body is TagSize + 1 bytes with zeros past the end of the file; only what the file
-        // holds is allocated, so a size pointing far past the end costs nothing.
         const std::int64_t held = std::clamp<std::int64_t>(file->Size() - 10, 0, header.TagSize);
-        auto bytes = ReadBlock(*file, 10, static_cast<std::size_t>(held));
-        const TagBody body(std::move(bytes), header.TagSize);
+        TagBody body(*file, 10, header.TagSize, held);
         header.FramesRead = ParseFrames(messages, body, header, frames);
     } catch (const std::bad_alloc&) {
         messages.Show("Out of memory", "ReadID3nfo", MessageIcon::Critical);

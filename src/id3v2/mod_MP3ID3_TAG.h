@@ -40,24 +40,37 @@ inline constexpr std::string_view FrameIdChars =
 // The decoded "ID3" tag header size: base 128, each byte taken whole (bit 7 not cleared).
 std::int32_t DecodeTagSize(std::span<const char, 4> bytes);
 
-// The tag body as the frame splitter sees it: TagSize + 1 bytes, the last always 0. Only the
-// bytes the file holds are stored; everything past them reads as zero.
+// The tag body as the frame splitter sees it: TagSize + 1 bytes, the last always 0, and
+// everything past the end of the file zero. Bytes are fetched from the file as the splitter asks
+// for them, through a window of kBodyWindow bytes, so the data of picture frames, which the
+// splitter steps over, is never read, and a size pointing far past the end costs nothing.
 class TagBody {
-  public:
-    TagBody(std::vector<char> bytes, std::int32_t tagSize)
-        : bytes_(std::move(bytes)), tagSize_(tagSize) {}
-    std::int64_t Length() const { return static_cast<std::int64_t>(tagSize_) + 1; }
-    unsigned char At(std::int64_t i) const {
-        return i >= 0 && i < static_cast<std::int64_t>(bytes_.size())
-                   ? static_cast<unsigned char>(bytes_[static_cast<std::size_t>(i)])
-                   : 0;
-    }
-    // The stored bytes of [from, from + n) and the count of zeros past them.
-    std::string_view Stored(std::int64_t from, std::int64_t n) const;
+public:
+    static constexpr std::int64_t kBodyWindow = 64 * 1024;
 
-  private:
-    std::vector<char> bytes_;
-    std::int32_t tagSize_;
+    // The body at fileOffset of file; held is how many of its bytes the file holds.
+    TagBody(InputFile& file, std::int64_t fileOffset, std::int32_t tagSize, std::int64_t held);
+    // A body held in memory (its bytes are what the file holds).
+    TagBody(std::vector<char> bytes, std::int32_t tagSize);
+
+    std::int64_t Length() const { return static_cast<std::int64_t>(tagSize_) + 1; }
+    unsigned char At(std::int64_t i);
+    // The held bytes of [from, from + n); the rest of the range reads as zeros.
+    std::string Read(std::int64_t from, std::int64_t n);
+
+private:
+    bool InWindow(std::int64_t from, std::int64_t end) const {
+        return from >= windowStart_ &&
+               end <= windowStart_ + static_cast<std::int64_t>(window_.size());
+    }
+    void Load(std::int64_t from);
+
+    InputFile* file_ = nullptr;
+    std::int64_t fileOffset_ = 0;
+    std::int32_t tagSize_ = 0;
+    std::int64_t held_ = 0;
+    std::vector<char> window_;
+    std::int64_t windowStart_ = 0;
 };
 
 // Reads the tag header and splits the body. Faults are reported as "ReadID3nfo" (reading) or
@@ -66,7 +79,7 @@ void ReadId3v2(FileAccess& files, MessageBox& messages, const std::string& path,
                Id3v2TagHeader& header, std::vector<Id3v2Frame>& frames);
 
 // Splits a version 2 or 3 body into frames; returns the number of frames kept.
-std::int32_t ParseFrames(MessageBox& messages, const TagBody& body, const Id3v2TagHeader& header,
+std::int32_t ParseFrames(MessageBox& messages, TagBody& body, const Id3v2TagHeader& header,
                          std::vector<Id3v2Frame>& frames);
 
 // Compressed frames never inflate to more than this, whatever size they declare.

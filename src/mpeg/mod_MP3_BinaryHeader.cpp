@@ -21,7 +21,6 @@ void InitMpegTables() {}
 
 namespace {
 
-constexpr std::size_t kScanBlock = 64 * 1024;
 
 std::uint8_t Byte(const std::vector<char>& block, std::size_t i) {
     return static_cast<std::uint8_t>(block.at(i));
@@ -31,14 +30,17 @@ std::uint8_t Byte(const std::vector<char>& block, std::size_t i) {
 
 std::int64_t FindFirstHeader(InputFile& file, std::int64_t start) {
     const std::int64_t size = file.Size();
-    std::vector<char> block(kScanBlock + 1);
-    // Each block carries one byte of the next, so a pair split across two blocks is seen whole.
-    for (std::int64_t base = start; base < size; base += static_cast<std::int64_t>(kScanBlock)) {
-        std::fill(block.begin(), block.end(), '\0');
-        // A failed read leaves zeros, which match nothing; the scan goes on behind them.
-        file.ReadAt(base, block);
+    // The header nearly always follows the tag at once: a small first block, then large ones.
+    std::size_t blockSize = kFirstScanBlock;
+    std::vector<char> block;
+    for (std::int64_t base = start; base < size; base += static_cast<std::int64_t>(blockSize),
+                      blockSize = kScanBlock) {
         const auto pairs =
-            static_cast<std::size_t>(std::min<std::int64_t>(kScanBlock, size - base));
+            static_cast<std::size_t>(std::min<std::int64_t>(blockSize, size - base));
+        // One byte more than the pairs starting here, so a pair split across two blocks is
+        // seen whole. A failed read leaves zeros, which match nothing; the scan goes on.
+        block.assign(pairs + 1, '\0');
+        file.ReadAt(base, block);
         for (std::size_t i = 0; i < pairs; ++i) {
             if (Byte(block, i) == 0xFF) {
                 const std::uint8_t next = Byte(block, i + 1);

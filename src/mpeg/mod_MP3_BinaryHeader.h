@@ -67,7 +67,9 @@ struct MpegHeaderInfo {
 bool BinHeader(FileAccess& files, const std::string& path, MpegHeaderInfo& info);
 
 // Scans for the first byte 0xFF followed by 0xFA or 0xFB at or after start; -1 when none
-// starts before the end of the file. Reads in large blocks.
+// starts before the end of the file. Reads one small block, then large ones.
+inline constexpr std::size_t kFirstScanBlock = 4 * 1024;
+inline constexpr std::size_t kScanBlock = 64 * 1024;
 std::int64_t FindFirstHeader(InputFile& file, std::int64_t start);
 
 }  // namespace veltrane

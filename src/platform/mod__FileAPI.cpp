@@ -237,6 +237,7 @@ class MemoryInputFile final : public InputFile {
         const auto start = static_cast<std::size_t>(offset);
         const std::size_t n = std::min(buffer.size(), bytes_->size() - start);
         std::copy_n(bytes_->data() + start, n, buffer.data());
+        owner_.bytesDelivered_ += static_cast<std::int64_t>(n);
         return n;
     }
 

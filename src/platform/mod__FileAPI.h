@@ -98,6 +98,7 @@ class MemoryFileAccess final : public FileAccess {
     void FailOpen(bool fail) { failOpen_ = fail; }
     void FailCreate(bool fail) { failCreate_ = fail; }
     long ReadsMade() const { return reads_; }
+    std::int64_t BytesDelivered() const { return bytesDelivered_; }
     int OpenHandles() const { return *openHandles_; }
     int OpensMade() const { return opens_; }
     void ResetCounters() {
@@ -115,6 +116,7 @@ class MemoryFileAccess final : public FileAccess {
     std::shared_ptr<int> openHandles_ = std::make_shared<int>(0);
     long failRead_ = -1;
     long reads_ = 0;
+    std::int64_t bytesDelivered_ = 0;
     int opens_ = 0;
     bool failOpen_ = false;
     bool failCreate_ = false;
