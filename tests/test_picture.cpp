@@ -165,7 +165,7 @@ namespace {
 
 // A file layer whose opens fail with an exception, as a fault inside the click handling.
 class ThrowingFiles final : public FileAccess {
-public:
+  public:
     std::unique_ptr<InputFile> OpenRead(const std::string&) override {
         throw std::runtime_error("device not ready");
     }

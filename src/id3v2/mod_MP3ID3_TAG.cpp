@@ -38,7 +38,9 @@ TagBody::TagBody(InputFile& file, std::int64_t fileOffset, std::int32_t tagSize,
     : file_(&file), fileOffset_(fileOffset), tagSize_(tagSize), held_(held) {}
 
 TagBody::TagBody(std::vector<char> bytes, std::int32_t tagSize)
-    : tagSize_(tagSize), held_(static_cast<std::int64_t>(bytes.size())), window_(std::move(bytes)) {}
+    : tagSize_(tagSize),
+      held_(static_cast<std::int64_t>(bytes.size())),
+      window_(std::move(bytes)) {}
 
 void TagBody::Load(std::int64_t from) {
     window_.assign(static_cast<std::size_t>(std::min(kBodyWindow, held_ - from)), '\0');

@@ -45,7 +45,7 @@ std::int32_t DecodeTagSize(std::span<const char, 4> bytes);
 // for them, through a window of kBodyWindow bytes, so the data of picture frames, which the
 // splitter steps over, is never read, and a size pointing far past the end costs nothing.
 class TagBody {
-public:
+  public:
     static constexpr std::int64_t kBodyWindow = 64 * 1024;
 
     // The body at fileOffset of file; held is how many of its bytes the file holds.
@@ -58,7 +58,7 @@ public:
     // The held bytes of [from, from + n); the rest of the range reads as zeros.
     std::string Read(std::int64_t from, std::int64_t n);
 
-private:
+  private:
     bool InWindow(std::int64_t from, std::int64_t end) const {
         return from >= windowStart_ &&
                end <= windowStart_ + static_cast<std::int64_t>(window_.size());

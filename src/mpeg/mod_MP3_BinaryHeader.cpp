@@ -21,7 +21,6 @@ void InitMpegTables() {}
 
 namespace {
 
-
 std::uint8_t Byte(const std::vector<char>& block, std::size_t i) {
     return static_cast<std::uint8_t>(block.at(i));
 }
@@ -33,10 +32,9 @@ std::int64_t FindFirstHeader(InputFile& file, std::int64_t start) {
     // The header nearly always follows the tag at once: a small first block, then large ones.
     std::size_t blockSize = kFirstScanBlock;
     std::vector<char> block;
-    for (std::int64_t base = start; base < size; base += static_cast<std::int64_t>(blockSize),
-                      blockSize = kScanBlock) {
-        const auto pairs =
-            static_cast<std::size_t>(std::min<std::int64_t>(blockSize, size - base));
+    for (std::int64_t base = start; base < size;
+         base += static_cast<std::int64_t>(blockSize), blockSize = kScanBlock) {
+        const auto pairs = static_cast<std::size_t>(std::min<std::int64_t>(blockSize, size - base));
         // One byte more than the pairs starting here, so a pair split across two blocks is
         // seen whole. A failed read leaves zeros, which match nothing; the scan goes on.
         block.assign(pairs + 1, '\0');
