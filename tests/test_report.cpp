@@ -30,13 +30,18 @@ class ReportTool : public ::testing::Test {
     void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "veltrane-report-XXXXXX").string();
         folder_ = ::mkdtemp(pattern.data());
+        cwd_ = fs::current_path();
     }
-    void TearDown() override { fs::remove_all(folder_); }
+    void TearDown() override {
+        fs::current_path(cwd_);  // some cases run in the temporary folder
+        fs::remove_all(folder_);
+    }
     std::string Write(const std::string& name, const std::string& bytes) {
         std::ofstream(folder_ / name, std::ios::binary) << bytes;
         return (folder_ / name).string();
     }
     fs::path folder_;
+    fs::path cwd_;
 };
 
 const std::string kV11 = MpegFrame(418, 0xFB, 0x90, 0x64) +
