@@ -269,3 +269,19 @@ TEST_F(HostFiles, NeverChangesTheAnalysedFile) {
     EXPECT_EQ(fs::last_write_time(path), before);
     EXPECT_EQ(window.Opened(), (std::vector<std::string>{(root_ / "image.png").string()}));
 }
+
+// Every input the fuzzer once broke the analysis with, through the whole analysis again.
+TEST(FuzzRegressions, RunThroughTheWholeAnalysis) {
+    const fs::path folder = fs::path(VELTRANE_SOURCE_DIR) / "tests" / "fuzz" / "regressions";
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().extension() == ".md") {
+            continue;
+        }
+        std::ifstream in(entry.path(), std::ios::binary);
+        Harness h;
+        h.Analyse("C:\\f.mp3", std::string(std::istreambuf_iterator<char>(in), {}));
+        std::string written;
+        PictureRowClick(h.state, "APIC", h.services, "out", true, written);
+        EXPECT_EQ(h.files.OpenHandles(), 0) << entry.path();
+    }
+}

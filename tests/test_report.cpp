@@ -4,11 +4,14 @@
 #include <fstream>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "app/mod_Report.h"
 #include "support/Mp3Builder.h"
 
 using namespace fixture;
 namespace fs = std::filesystem;
+using Json = nlohmann::ordered_json;
 
 namespace {
 
@@ -88,28 +91,44 @@ TEST_F(ReportTool, PrintsTheFourPanesAsText) {
 
 TEST_F(ReportTool, PrintsOneJsonDocumentWithEveryCellDecoded) {
     const auto path = Write("v11.mp3", kV11);
-    const auto run = Report({"--json", path});
+    const auto run = Report({"--json", path, path});
     EXPECT_EQ(run.status, 0);
-    const std::string expectedStart =
-        "{\n  \"files\": [\n    {\n      \"path\": \"" + path + "\",\n";
-    EXPECT_EQ(run.out.substr(0, expectedStart.size()), expectedStart);
-    EXPECT_NE(run.out.find("\"item\": \"Title\",\n          \"value\": \"Title \xE2\x82\xAC\""),
-              std::string::npos);
-    EXPECT_NE(
-        run.out.find("\"id3v2\": [\n        {\n          \"tag\": \"NO\",\n          \"text\": "
-                     "\"NO\",\n          \"value\": \"ID3 INFORMATION FOUND\",\n          "
-                     "\"blue\": false\n        }\n      ]"),
-        std::string::npos);
-    EXPECT_NE(run.out.find("\"lyrics\": \" NO LYRICS FOUND\",\n      \"messages\": [],\n      "
-                           "\"presence\": {\n        \"HasID3v1\": true,"),
-              std::string::npos);
+    EXPECT_EQ(run.err, "");
+    const Json document = Json::parse(run.out);
+    ASSERT_EQ(document["files"].size(), 2U);
+    const Json& file = document["files"][0];
+    std::vector<std::string> keys;
+    for (const auto& item : file.items()) {
+        keys.push_back(item.key());
+    }
+    EXPECT_EQ(keys, (std::vector<std::string>{"path", "mpeg", "id3v2", "id3v1", "lyrics",
+                                              "messages", "presence", "picture"}));
+    EXPECT_EQ(file["path"], path);
+    EXPECT_EQ(file["mpeg"].size(), 16U);
+    EXPECT_EQ(file["mpeg"][1], Json({{"item", "Header at"}, {"value", "0    (0x0)"}}));
+    EXPECT_EQ(file["id3v2"], Json::parse(R"([{"tag": "NO", "text": "NO",
+        "value": "ID3 INFORMATION FOUND", "blue": false}])"));
+    EXPECT_EQ(file["id3v1"][4], Json({{"item", "Title"}, {"value", "Title \xE2\x82\xAC"}}));
+    EXPECT_EQ(file["id3v1"][6], Json({{"item", "Genre"}, {"value", "Rock"}}));
+    EXPECT_EQ(file["lyrics"], " NO LYRICS FOUND");
+    EXPECT_EQ(file["messages"], Json::array());
+    EXPECT_EQ(file["presence"], Json::parse(R"({"HasID3v1": true, "HasID3v2": false,
+        "ID3v2Version": 0, "ID3v2Footer": false, "HasLyrics3": false, "Lyrics3EndFound": false,
+        "Lyrics3Version": 0})"));
+    EXPECT_TRUE(file["picture"].is_null());
+    EXPECT_EQ(document["files"][1], file);
 }
 
 TEST_F(ReportTool, ShowsAFileWithoutTagsAsNoTagFound) {
     const auto path = Write("plain.mp3", MpegFrame());
-    const auto run = Report({"--json", path});
-    EXPECT_NE(run.out.find("\"item\": \"NO\",\n          \"value\": \"TAG FOUND\""),
-              std::string::npos);
+    const Json file = Json::parse(Report({"--json", path}).out)["files"][0];
+    EXPECT_EQ(file["id3v1"], Json::parse(R"([{"item": "NO", "value": "TAG FOUND"}])"));
+}
+
+TEST_F(ReportTool, KeepsTheJsonValidForNamesThatAreNoUtf8) {
+    const auto path = Write("bad\xFF.mp3", kV11);
+    const Json file = Json::parse(Report({"--json", path}).out)["files"][0];
+    EXPECT_EQ(file["path"], (folder_ / "bad\xEF\xBF\xBD.mp3").string());  // U+FFFD
 }
 
 TEST_F(ReportTool, NamesAMissingFileAndStillPrintsItsPanes) {
@@ -120,6 +139,11 @@ TEST_F(ReportTool, NamesAMissingFileAndStillPrintsItsPanes) {
     EXPECT_EQ(run.err, "veltrane-report: cannot open " + missing + ": No such file or directory\n");
     EXPECT_NE(run.out.find("== " + missing + "\n[MPEG]\nFILE\tHAS 0 BYTE SIZE\n"),
               std::string::npos);
+    fs::create_directory(folder_ / "folder.mp3");
+    const auto folder = Report({"--json", (folder_ / "folder.mp3").string()});
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_EQ(folder.err, "veltrane-report: cannot open " + (folder_ / "folder.mp3").string() +
+                              ": Is a directory\n");
 }
 
 TEST_F(ReportTool, SendsMessageBoxesToStandardErrorAndJson) {
@@ -128,10 +152,10 @@ TEST_F(ReportTool, SendsMessageBoxesToStandardErrorAndJson) {
     EXPECT_EQ(text.status, 0);
     EXPECT_EQ(text.err, "ReadID3dPAT: Type mismatch\n");
     const auto json = Report({"--json", path});
-    EXPECT_NE(
-        json.out.find("\"messages\": [\n        {\n          \"title\": \"ReadID3dPAT\",\n"
-                      "          \"text\": \"Type mismatch\",\n          \"icon\": \"critical\""),
-        std::string::npos);
+    EXPECT_EQ(json.err, "");
+    EXPECT_EQ(Json::parse(json.out)["files"][0]["messages"],
+              Json::parse(R"([{"title": "ReadID3dPAT", "text": "Type mismatch",
+                              "icon": "critical"}])"));
 }
 
 TEST_F(ReportTool, RejectsUnknownOptionsAndMissingFiles) {
@@ -148,7 +172,7 @@ TEST_F(ReportTool, RejectsUnknownOptionsAndMissingFiles) {
 }
 
 TEST_F(ReportTool, TakesAFileNamedLikeAnOptionAfterTheDoubleDash) {
-    const auto path = Write("-x.mp3", kV11);
+    Write("-x.mp3", kV11);
     fs::current_path(folder_);
     const auto run = Report({"--", "-x.mp3"});
     EXPECT_EQ(run.status, 0);
@@ -163,10 +187,9 @@ TEST_F(ReportTool, ExportsThePictureIntoTheWorkingFolderOnRequest) {
     fs::current_path(folder_);
     const auto run = Report({"--json", "--export-picture", path, plain});
     EXPECT_EQ(run.status, 0);
-    EXPECT_NE(
-        run.out.find("\"picture\": {\n        \"result\": 1,\n        \"file\": \"./image.png\"\n"),
-        std::string::npos);
-    EXPECT_NE(run.out.find("\"picture\": null"), std::string::npos);
+    const Json document = Json::parse(run.out);
+    EXPECT_EQ(document["files"][0]["picture"], Json({{"result", 1}, {"file", "./image.png"}}));
+    EXPECT_TRUE(document["files"][1]["picture"].is_null());
     std::ifstream in(folder_ / "image.png", std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), png);
 
@@ -184,4 +207,8 @@ TEST_F(ReportTool, AddsTheExportsMessagesAfterTheAnalysis) {
     const auto run = Report({"--export-picture", path});
     EXPECT_EQ(run.err, "ReadID3dPAT: Type mismatch\nGetPicture: cannot handle encryption\n");
     EXPECT_NE(run.out.find("[Picture]\n-1\t\n"), std::string::npos);
+    const Json file = Json::parse(Report({"--json", "--export-picture", path}).out)["files"][0];
+    EXPECT_EQ(file["messages"].size(), 2U);
+    EXPECT_EQ(file["messages"][1]["title"], "GetPicture");
+    EXPECT_EQ(file["picture"], Json({{"result", -1}, {"file", ""}}));
 }

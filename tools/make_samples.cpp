@@ -26,13 +26,46 @@ void Write(const std::filesystem::path& folder, const std::string& name, const s
 
 }  // namespace
 
+// Small variants of the test fixtures, as starting points for the fuzzer.
+void WriteSeeds(const std::filesystem::path& folder) {
+    const std::string png = Bytes({0x89, 'P', 'N', 'G'}) + "png";
+    const std::string data = ApicData("image/png", "d", png);
+    Write(folder, "seed-apic-compressed.mp3",
+          Id3v2(3, "APIC" + BigEndian(4 + Compress(data).size(), 4) + Bytes({0, 0x80}) +
+                       BigEndian(data.size(), 4) + Compress(data)) +
+              MpegFrame());
+    Write(folder, "seed-apic-encrypted.mp3",
+          Id3v2(3, Frame23("APIC", data, 0, 0x40)) + MpegFrame());
+    Write(folder, "seed-apic-bmp.mp3", Id3v2(3, Frame23("APIC", ApicData("JPG", "", "BM"))));
+    Write(folder, "seed-values.mp3",
+          Id3v2(3, Frame23("TLEN", "180000") + Frame23("TSIZ", Text("4096")) +
+                       Frame23("PCNT", BigEndian(258, 8)) +
+                       Frame23("RBUF", Bytes({0, 0x10, 0, 1, 0, 0, 0, 0})) +
+                       Frame23("TCON", Text("(17)")) + Frame23("WOAR", "http://x") +
+                       Frame23("TPRO", Text("2001"))));
+    Write(folder, "seed-v22-pic.mp3",
+          Id3v2(2, Frame22("PIC", "PNG\x03d") + Frame22("TLE", Text("999"))));
+    Write(folder, "seed-v24.mp3", Id3v2(4, Frame23("TIT2", Text("four"))) + MpegFrame());
+    Write(folder, "seed-lyrics-v1.mp3", Fill(5300, 'x') + Lyrics3v1("text"));
+    Write(folder, "seed-lyrics-textlike.mp3", Fill(5300, 'x') + "LYRICSBEGINwords" + "XXXXXABCD");
+    std::string xing = MpegFrame();
+    xing.replace(36, 4, "Xing");
+    Write(folder, "seed-xing.mp3", xing + MpegFrame());
+    Write(folder, "seed-tag-past-end.mp3",
+          Id3v2(3, Frame23("TIT2", Text("t")), 0, Bytes({0x7F, 0x7F, 0x7F, 0x7F})));
+}
+
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::cerr << "usage: veltrane-make-samples FOLDER\n";
+    const bool seeds = argc == 3 && std::string(argv[1]) == "--seeds";
+    if (argc != 2 && !seeds) {
+        std::cerr << "usage: veltrane-make-samples [--seeds] FOLDER\n";
         return 2;
     }
-    const std::filesystem::path folder = argv[1];
+    const std::filesystem::path folder = argv[seeds ? 2 : 1];
     std::filesystem::create_directories(folder);
+    if (seeds) {
+        WriteSeeds(folder);
+    }
 
     Write(folder, "no-tags.mp3", Audio(20));
 

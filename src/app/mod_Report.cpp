@@ -59,6 +59,26 @@ const char* IconName(MessageIcon icon) {
     return "none";
 }
 
+// Notes whether the analysis could open its file, so that the report needs no open of its own.
+class OpenWatch final : public FileAccess {
+  public:
+    explicit OpenWatch(FileAccess& files) : files_(files) {}
+    std::unique_ptr<InputFile> OpenRead(const std::string& path) override {
+        auto file = files_.OpenRead(path);
+        opened_ = opened_ || file != nullptr;
+        return file;
+    }
+    std::unique_ptr<OutputFile> CreateWrite(const std::string& path) override {
+        return files_.CreateWrite(path);
+    }
+    void Reset() { opened_ = false; }
+    bool Opened() const { return opened_; }
+
+  private:
+    FileAccess& files_;
+    bool opened_ = false;
+};
+
 struct FilePanes {
     MemoryListPane id3v2;
     MemoryListPane id3v1;
@@ -159,23 +179,30 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     InitId3Definitions();
 
-    HostFileAccess files;
+    HostFileAccess hostFiles;
+    OpenWatch files(hostFiles);
     MemoryWindowOps window;
     AnalysisState state;  // carried from one FILE to the next, as from click to click
-    Json documents = Json::array();
     int status = 0;
+    // One document for all files, written file by file: memory stays flat however many.
+    if (options.json) {
+        out << "{\"files\": [";
+    }
+    bool firstFile = true;
 
     for (const auto& path : options.files) {
         MemoryMessageBox messages;
         FilePanes panes;
         ResultPanes resultPanes{panes.id3v2, panes.id3v1, panes.mpeg, panes.lyrics};
         Services services{files, messages, window};
-        if (const auto problem = HostOpenProblem(path)) {
-            err << "veltrane-report: cannot open " << path << ": " << *problem << '\n';
-            status = 1;
-        }
+        files.Reset();
         state.sActualFile = path;
         AnalyseActualFile(state, resultPanes, services);
+        if (!files.Opened()) {
+            err << "veltrane-report: cannot open " << path << ": "
+                << HostOpenProblem(path).value_or("it vanished while being read") << '\n';
+            status = 1;
+        }
         // The export runs as a click on the pane's picture row would, without the shell's open.
         Json picture = nullptr;
         if (options.exportPicture) {
@@ -197,14 +224,17 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
                                        {"text", Cp1252ToUtf8(m.text)},
                                        {"icon", IconName(m.icon)}});
             }
-            documents.push_back({{"path", path},
-                                 {"mpeg", PairRows(panes.mpeg)},
-                                 {"id3v2", Id3v2Rows(panes.id3v2)},
-                                 {"id3v1", PairRows(panes.id3v1)},
-                                 {"lyrics", Shown(panes.lyrics.Text())},
-                                 {"messages", messageList},
-                                 {"presence", PresenceJson(state.Presence)},
-                                 {"picture", picture}});
+            const Json document = {{"path", path},
+                                   {"mpeg", PairRows(panes.mpeg)},
+                                   {"id3v2", Id3v2Rows(panes.id3v2)},
+                                   {"id3v1", PairRows(panes.id3v1)},
+                                   {"lyrics", Shown(panes.lyrics.Text())},
+                                   {"messages", messageList},
+                                   {"presence", PresenceJson(state.Presence)},
+                                   {"picture", picture}};
+            out << (firstFile ? "\n" : ",\n")
+                << document.dump(-1, ' ', false, Json::error_handler_t::replace);
+            firstFile = false;
         } else {
             for (const auto& m : messages.Messages()) {
                 err << Cp1252ToUtf8(m.title) << ": " << Cp1252ToUtf8(m.text) << '\n';
@@ -227,8 +257,7 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         }
     }
     if (options.json) {
-        const Json document = {{"files", documents}};
-        out << document.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
+        out << "\n]}\n";
     }
     return status;
 }

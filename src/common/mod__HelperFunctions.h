@@ -56,7 +56,7 @@ int CompareIgnoringCase(std::string_view a, std::string_view b);
 // Decimal digits of an unsigned big-endian number of any length. Counters longer than
 // kMaxExactCounterBytes significant bytes are given in scientific form instead (their exact
 // digits would cost quadratic time on a single click).
-inline constexpr std::size_t kMaxExactCounterBytes = 64 * 1024;
+inline constexpr std::size_t kMaxExactCounterBytes = 4 * 1024;
 std::string BigEndianToDecimal(std::string_view bytes, std::uint64_t zeroTail = 0);
 
 // Upper-case hexadecimal digits without leading zeros ("0" for zero).

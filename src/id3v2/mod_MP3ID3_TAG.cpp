@@ -107,17 +107,32 @@ std::uint64_t BigEndian(TagBody& body, std::int64_t at, int length) {
 
 std::string InflateDeclared(std::string_view stream, std::uint64_t declaredSize) {
     // Deflate cannot expand by more than about 1032 to 1, so the declared size is trusted only
-    // as far as the stream could fill it.
+    // as far as the stream could fill it; the output grows with what is really produced.
     const std::uint64_t reachable = static_cast<std::uint64_t>(stream.size()) * 1032U + 1024U;
-    const std::uint64_t capacity =
-        std::min({declaredSize, reachable, static_cast<std::uint64_t>(kMaxInflatedFrame)});
-    std::string out(static_cast<std::size_t>(capacity), '\0');
-    uLongf produced = static_cast<uLongf>(capacity);
-    // The result code is not looked at: a stream that does not inflate completely keeps what
-    // was produced.
-    ::uncompress(reinterpret_cast<Bytef*>(out.data()), &produced,
-                 reinterpret_cast<const Bytef*>(stream.data()), static_cast<uLong>(stream.size()));
-    out.resize(std::min<std::size_t>(produced, out.size()));
+    const auto capacity = static_cast<std::size_t>(
+        std::min({declaredSize, reachable, static_cast<std::uint64_t>(kMaxInflatedFrame)}));
+    std::string out;
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) {
+        return out;
+    }
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(stream.data()));
+    z.avail_in = static_cast<uInt>(stream.size());
+    constexpr std::size_t kChunk = 64 * 1024;
+    // A stream that does not inflate completely keeps what was produced, as uncompress does.
+    int status = Z_OK;
+    while (status == Z_OK && out.size() < capacity) {
+        const std::size_t before = out.size();
+        out.resize(std::min(capacity, before + kChunk));
+        z.next_out = reinterpret_cast<Bytef*>(out.data() + before);
+        z.avail_out = static_cast<uInt>(out.size() - before);
+        status = inflate(&z, Z_NO_FLUSH);
+        out.resize(out.size() - z.avail_out);
+        if (status == Z_BUF_ERROR || (status == Z_OK && out.size() == before)) {
+            break;  // no progress: the input ran out
+        }
+    }
+    inflateEnd(&z);
     return out;
 }
 

@@ -137,13 +137,12 @@ class HostOutputFile final : public OutputFile {
 
 // Opens a regular file for reading. O_NONBLOCK keeps the open of a FIFO from waiting for a
 // writer; anything that is not a regular file is refused right after.
-int OpenRegular(const std::string& hostPath, int& error) {
+int OpenRegular(const std::string& hostPath, int& error, struct stat& info) {
     const int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
         error = errno;
         return -1;
     }
-    struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
         ::close(fd);
@@ -167,12 +166,11 @@ std::unique_ptr<InputFile> HostFileAccess::OpenRead(const std::string& path) {
         return nullptr;
     }
     int error = 0;
-    const int fd = OpenRegular(*hostPath, error);
+    struct stat info {};
+    const int fd = OpenRegular(*hostPath, error, info);
     if (fd < 0) {
         return nullptr;
     }
-    struct stat info {};
-    ::fstat(fd, &info);
     return std::make_unique<HostInputFile>(fd, static_cast<std::int64_t>(info.st_size));
 }
 
@@ -204,7 +202,8 @@ bool CreateFolders(const std::string& hostPath) {
 
 std::optional<std::string> HostOpenProblem(const std::string& hostPath) {
     int error = 0;
-    const int fd = OpenRegular(hostPath, error);
+    struct stat info {};
+    const int fd = OpenRegular(hostPath, error, info);
     if (fd >= 0) {
         ::close(fd);
         return std::nullopt;
