@@ -51,6 +51,12 @@ void WriteSeeds(const std::filesystem::path& folder) {
     std::string xing = MpegFrame();
     xing.replace(36, 4, "Xing");
     Write(folder, "seed-xing.mp3", xing + MpegFrame());
+    Write(folder, "seed-frame-4gib.mp3",
+          Id3v2(3, CompressedFrame23("TXXX", Text("declares 4 GiB"), 0xFFFFFFFFU)) + MpegFrame());
+    Write(folder, "seed-picture-4gib.mp3",
+          Id3v2(3, "APIC" + BigEndian(4 + Compress(data).size(), 4) + Bytes({0, 0x80}) +
+                       BigEndian(0xFFFFFFFFU, 4) + Compress(data)) +
+              MpegFrame());
     Write(folder, "seed-tag-past-end.mp3",
           Id3v2(3, Frame23("TIT2", Text("t")), 0, Bytes({0x7F, 0x7F, 0x7F, 0x7F})));
 }

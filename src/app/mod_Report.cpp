@@ -86,34 +86,151 @@ struct FilePanes {
     MemoryTextPane lyrics;
 };
 
-Json PairRows(const MemoryListPane& pane) {
-    Json rows = Json::array();
+// The JSON document, written as it goes. Every string is escaped by the JSON library's own
+// serializer, kept for the whole run; only the fixed structure of keys, brackets and commas is
+// written here. That keeps a file's cost to its cells instead of a tree of values.
+class JsonWriter {
+  public:
+    explicit JsonWriter(std::ostream& out) : out_(out) {}
+
+    void String(std::string_view text) {
+        scratch_.get_ref<std::string&>().assign(text);
+        serializer_.dump(scratch_, false, false, 0);
+    }
+    // A pane cell: cut at its first NUL and decoded from Windows-1252.
+    void Cell(std::string_view text) { String(Shown(text)); }
+    void Key(std::string_view key) {
+        String(key);
+        buffer_.push_back(':');
+    }
+    void Bool(bool value) { buffer_ += value ? "true" : "false"; }
+    void Int(long value) { buffer_ += std::to_string(value); }
+    std::string& Raw() { return buffer_; }
+    void Flush() {
+        out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+        buffer_.clear();
+    }
+
+  private:
+    std::ostream& out_;
+    std::string buffer_;
+    nlohmann::detail::serializer<Json> serializer_{
+        nlohmann::detail::output_adapter<char, std::string>(buffer_), ' ',
+        Json::error_handler_t::replace};
+    Json scratch_ = std::string();
+};
+
+void PairRows(JsonWriter& json, const MemoryListPane& pane) {
+    json.Raw() += '[';
     for (int r = 0; r < pane.RowCount(); ++r) {
-        rows.push_back(
-            {{"item", Shown(pane.CellText(r, 0))}, {"value", Shown(pane.CellText(r, 1))}});
+        json.Raw() += (r == 0 ? "{" : ",{");
+        json.Key("item");
+        json.Cell(pane.CellText(r, 0));
+        json.Raw() += ',';
+        json.Key("value");
+        json.Cell(pane.CellText(r, 1));
+        json.Raw() += '}';
     }
-    return rows;
+    json.Raw() += ']';
 }
 
-Json Id3v2Rows(const MemoryListPane& pane) {
-    Json rows = Json::array();
+void Id3v2Rows(JsonWriter& json, const MemoryListPane& pane) {
+    json.Raw() += '[';
+    bool first = true;
     for (const auto& row : pane.Rows()) {
-        rows.push_back({{"tag", Shown(row.cells[0])},
-                        {"text", Shown(row.cells[1])},
-                        {"value", Shown(row.cells[2])},
-                        {"blue", row.colors[2] == kPureBlue}});
+        json.Raw() += (first ? "{" : ",{");
+        first = false;
+        json.Key("tag");
+        json.Cell(row.cells[0]);
+        json.Raw() += ',';
+        json.Key("text");
+        json.Cell(row.cells[1]);
+        json.Raw() += ',';
+        json.Key("value");
+        json.Cell(row.cells[2]);
+        json.Raw() += ',';
+        json.Key("blue");
+        json.Bool(row.colors[2] == kPureBlue);
+        json.Raw() += '}';
     }
-    return rows;
+    json.Raw() += ']';
 }
 
-Json PresenceJson(const TagPresence& p) {
-    return {{"HasID3v1", p.HasID3v1},
-            {"HasID3v2", p.HasID3v2},
-            {"ID3v2Version", p.ID3v2Version},
-            {"ID3v2Footer", p.ID3v2Footer},
-            {"HasLyrics3", p.HasLyrics3},
-            {"Lyrics3EndFound", p.Lyrics3EndFound},
-            {"Lyrics3Version", p.Lyrics3Version}};
+void PresenceJson(JsonWriter& json, const TagPresence& p) {
+    const auto flag = [&](std::string_view key, bool value, bool last = false) {
+        json.Key(key);
+        json.Bool(value);
+        json.Raw() += (last ? "}" : ",");
+    };
+    json.Raw() += '{';
+    flag("HasID3v1", p.HasID3v1);
+    flag("HasID3v2", p.HasID3v2);
+    json.Key("ID3v2Version");
+    json.Int(p.ID3v2Version);
+    json.Raw() += ',';
+    flag("ID3v2Footer", p.ID3v2Footer);
+    flag("HasLyrics3", p.HasLyrics3);
+    flag("Lyrics3EndFound", p.Lyrics3EndFound);
+    json.Key("Lyrics3Version");
+    json.Int(p.Lyrics3Version);
+    json.Raw() += '}';
+}
+
+struct PictureResult {
+    int result = 0;
+    std::string file;
+};
+
+void FileJson(JsonWriter& json, const std::string& path, const FilePanes& panes,
+              const std::vector<MemoryMessageBox::Message>& messages, const TagPresence& presence,
+              const std::optional<PictureResult>& picture) {
+    json.Raw() += '{';
+    json.Key("path");
+    json.String(path);
+    json.Raw() += ',';
+    json.Key("mpeg");
+    PairRows(json, panes.mpeg);
+    json.Raw() += ',';
+    json.Key("id3v2");
+    Id3v2Rows(json, panes.id3v2);
+    json.Raw() += ',';
+    json.Key("id3v1");
+    PairRows(json, panes.id3v1);
+    json.Raw() += ',';
+    json.Key("lyrics");
+    json.Cell(panes.lyrics.Text());
+    json.Raw() += ',';
+    json.Key("messages");
+    json.Raw() += '[';
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+        json.Raw() += (i == 0 ? "{" : ",{");
+        json.Key("title");
+        json.String(Cp1252ToUtf8(messages[i].title));
+        json.Raw() += ',';
+        json.Key("text");
+        json.String(Cp1252ToUtf8(messages[i].text));
+        json.Raw() += ',';
+        json.Key("icon");
+        json.String(IconName(messages[i].icon));
+        json.Raw() += '}';
+    }
+    json.Raw() += "],";
+    json.Key("presence");
+    PresenceJson(json, presence);
+    json.Raw() += ',';
+    json.Key("picture");
+    if (picture) {
+        json.Raw() += '{';
+        json.Key("result");
+        json.Int(picture->result);
+        json.Raw() += ',';
+        json.Key("file");
+        json.String(picture->file);
+        json.Raw() += '}';
+    } else {
+        json.Raw() += "null";
+    }
+    json.Raw() += '}';
 }
 
 void PrintPane(std::ostream& out, const MemoryListPane& pane, int columns) {
@@ -189,6 +306,7 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         out << "{\"files\": [";
     }
     bool firstFile = true;
+    JsonWriter json(out);
 
     for (const auto& path : options.files) {
         MemoryMessageBox messages;
@@ -204,36 +322,23 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
             status = 1;
         }
         // The export runs as a click on the pane's picture row would, without the shell's open.
-        Json picture = nullptr;
+        std::optional<PictureResult> picture;
         if (options.exportPicture) {
             for (const auto& row : panes.id3v2.Rows()) {
                 if (row.cells[0] == "APIC") {
-                    std::string written;
-                    const int result =
-                        PictureRowClick(state, "APIC", services, ".", false, written);
-                    picture = {{"result", result}, {"file", written}};
+                    PictureResult exported;
+                    exported.result =
+                        PictureRowClick(state, "APIC", services, ".", false, exported.file);
+                    picture = exported;
                     break;
                 }
             }
         }
 
         if (options.json) {
-            Json messageList = Json::array();
-            for (const auto& m : messages.Messages()) {
-                messageList.push_back({{"title", Cp1252ToUtf8(m.title)},
-                                       {"text", Cp1252ToUtf8(m.text)},
-                                       {"icon", IconName(m.icon)}});
-            }
-            const Json document = {{"path", path},
-                                   {"mpeg", PairRows(panes.mpeg)},
-                                   {"id3v2", Id3v2Rows(panes.id3v2)},
-                                   {"id3v1", PairRows(panes.id3v1)},
-                                   {"lyrics", Shown(panes.lyrics.Text())},
-                                   {"messages", messageList},
-                                   {"presence", PresenceJson(state.Presence)},
-                                   {"picture", picture}};
-            out << (firstFile ? "\n" : ",\n")
-                << document.dump(-1, ' ', false, Json::error_handler_t::replace);
+            json.Raw() += (firstFile ? "\n" : ",\n");
+            FileJson(json, path, panes, messages.Messages(), state.Presence, picture);
+            json.Flush();
             firstFile = false;
         } else {
             for (const auto& m : messages.Messages()) {
@@ -249,9 +354,8 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
             out << "[Lyrics]\n" << WithUnixBreaks(Shown(panes.lyrics.Text())) << '\n';
             if (options.exportPicture) {
                 out << "[Picture]\n";
-                if (!picture.is_null()) {
-                    out << picture["result"].get<int>() << '\t'
-                        << picture["file"].get<std::string>() << '\n';
+                if (picture) {
+                    out << picture->result << '\t' << picture->file << '\n';
                 }
             }
         }

@@ -20,11 +20,10 @@ std::string TwoDigits(std::int64_t value) {
     // The magnitude of INT64_MIN does not fit a signed number; unsigned arithmetic keeps it.
     const std::uint64_t magnitude =
         negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-    std::string digits = std::to_string(magnitude);
-    if (digits.size() < 2) {
-        digits.insert(0, "0");
-    }
-    return negative ? "-" + digits : digits;
+    std::array<char, 32> text{};
+    std::snprintf(text.data(), text.size(), "%s%02llu", negative ? "-" : "",
+                  static_cast<unsigned long long>(magnitude));
+    return text.data();
 }
 
 std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
@@ -313,12 +312,13 @@ std::string BigEndianToDecimal(std::string_view bytes, std::uint64_t zeroTail) {
 
 std::string ToHexUpper(std::uint64_t value) {
     static constexpr std::string_view kDigits = "0123456789ABCDEF";
-    std::string out;
+    std::array<char, 16> digits{};
+    std::size_t first = digits.size();
     do {
-        out.insert(out.begin(), kDigits[value & 0xF]);
+        digits[--first] = kDigits[value & 0xF];
         value >>= 4;
     } while (value != 0);
-    return out;
+    return {digits.data() + first, digits.size() - first};
 }
 
 }  // namespace veltrane

@@ -34,43 +34,13 @@ std::int32_t DecodeTagSize(std::span<const char, 4> bytes) {
     return size;
 }
 
-TagBody::TagBody(InputFile& file, std::int64_t fileOffset, std::int32_t tagSize, std::int64_t held)
-    : file_(&file), fileOffset_(fileOffset), tagSize_(tagSize), held_(held) {}
-
-TagBody::TagBody(std::vector<char> bytes, std::int32_t tagSize)
-    : tagSize_(tagSize),
-      held_(static_cast<std::int64_t>(bytes.size())),
-      window_(std::move(bytes)) {}
-
-void TagBody::Load(std::int64_t from) {
-    window_.assign(static_cast<std::size_t>(std::min(kBodyWindow, held_ - from)), '\0');
-    windowStart_ = from;
-    file_->ReadAt(fileOffset_ + from, window_);
-}
-
-unsigned char TagBody::At(std::int64_t i) {
-    if (i < 0 || i >= held_) {
-        return 0;
-    }
-    if (!InWindow(i, i + 1)) {
-        Load(i);
-    }
-    return static_cast<unsigned char>(window_[static_cast<std::size_t>(i - windowStart_)]);
-}
-
 std::string TagBody::Read(std::int64_t from, std::int64_t n) {
     const std::int64_t end = std::min(held_, from + n);
     if (from < 0 || from >= end) {
         return {};
     }
-    if (!InWindow(from, end) && file_ != nullptr && end - from <= kBodyWindow) {
-        Load(from);  // the frames behind this one are likely in the same window
-    }
-    if (InWindow(from, end)) {
-        return {window_.data() + (from - windowStart_), static_cast<std::size_t>(end - from)};
-    }
     std::string data(static_cast<std::size_t>(end - from), '\0');
-    file_->ReadAt(fileOffset_ + from, data);
+    reader_.Copy(fileOffset_ + from, data);
     return data;
 }
 
@@ -225,7 +195,9 @@ void ReadId3v2(FileAccess& files, MessageBox& messages, const std::string& path,
     if (!file) {
         return;
     }
-    const auto head = ReadBlock(*file, 0, 10);
+    // One block holds the tag header and, for most tags, every frame but the pictures.
+    BlockReader reader(*file, TagBody::kFirstBlock, TagBody::kBodyWindow);
+    const auto head = reader.Block(0, 10);
     if (std::string_view(head.data(), 3) != "ID3") {
         return;
     }
@@ -251,7 +223,7 @@ void ReadId3v2(FileAccess& files, MessageBox& messages, const std::string& path,
     }
     try {
         const std::int64_t held = std::clamp<std::int64_t>(file->Size() - 10, 0, header.TagSize);
-        TagBody body(*file, 10, header.TagSize, held);
+        TagBody body(reader, 10, header.TagSize, held);
         header.FramesRead = ParseFrames(messages, body, header, frames);
     } catch (const std::bad_alloc&) {
         messages.Show("Out of memory", "ReadID3nfo", MessageIcon::Critical);

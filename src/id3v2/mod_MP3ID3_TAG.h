@@ -42,35 +42,29 @@ std::int32_t DecodeTagSize(std::span<const char, 4> bytes);
 
 // The tag body as the frame splitter sees it: TagSize + 1 bytes, the last always 0, and
 // everything past the end of the file zero. Bytes are fetched from the file as the splitter asks
-// for them, through a window of kBodyWindow bytes, so the data of picture frames, which the
+// for them, a block of kBodyWindow bytes at a time, so the data of picture frames, which the
 // splitter steps over, is never read, and a size pointing far past the end costs nothing.
 class TagBody {
   public:
-    static constexpr std::int64_t kBodyWindow = 64 * 1024;
+    static constexpr std::size_t kFirstBlock = 16 * 1024;  // from the start of the file
+    static constexpr std::size_t kBodyWindow = 64 * 1024;
 
-    // The body at fileOffset of file; held is how many of its bytes the file holds.
-    TagBody(InputFile& file, std::int64_t fileOffset, std::int32_t tagSize, std::int64_t held);
-    // A body held in memory (its bytes are what the file holds).
-    TagBody(std::vector<char> bytes, std::int32_t tagSize);
+    // The body at fileOffset; held is how many of its bytes the file holds.
+    TagBody(BlockReader& reader, std::int64_t fileOffset, std::int32_t tagSize, std::int64_t held)
+        : reader_(reader), fileOffset_(fileOffset), tagSize_(tagSize), held_(held) {}
 
     std::int64_t Length() const { return static_cast<std::int64_t>(tagSize_) + 1; }
-    unsigned char At(std::int64_t i);
+    unsigned char At(std::int64_t i) {
+        return i >= 0 && i < held_ ? reader_.Byte(fileOffset_ + i) : 0;
+    }
     // The held bytes of [from, from + n); the rest of the range reads as zeros.
     std::string Read(std::int64_t from, std::int64_t n);
 
   private:
-    bool InWindow(std::int64_t from, std::int64_t end) const {
-        return from >= windowStart_ &&
-               end <= windowStart_ + static_cast<std::int64_t>(window_.size());
-    }
-    void Load(std::int64_t from);
-
-    InputFile* file_ = nullptr;
-    std::int64_t fileOffset_ = 0;
-    std::int32_t tagSize_ = 0;
-    std::int64_t held_ = 0;
-    std::vector<char> window_;
-    std::int64_t windowStart_ = 0;
+    BlockReader& reader_;
+    std::int64_t fileOffset_;
+    std::int32_t tagSize_;
+    std::int64_t held_;
 };
 
 // Reads the tag header and splits the body. Faults are reported as "ReadID3nfo" (reading) or

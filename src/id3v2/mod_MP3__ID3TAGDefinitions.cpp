@@ -451,12 +451,35 @@ void InitId3Definitions() {
 
 namespace {
 
+// Identifiers of three or four characters packed into one number each, so that a lookup
+// compares numbers rather than texts.
+constexpr std::uint32_t Packed(std::string_view id) {
+    std::uint32_t value = 0;
+    for (const char c : id) {
+        value = (value << 8) | static_cast<unsigned char>(c);
+    }
+    return value;
+}
+
 template <std::size_t N>
-std::optional<std::string_view> Lookup(const std::array<std::string_view, N>& ids,
-                                       const std::array<std::string_view, N>& descriptions,
-                                       std::string_view id) {
+constexpr std::array<std::uint32_t, N> PackAll(const std::array<std::string_view, N>& ids) {
+    std::array<std::uint32_t, N> packed{};
     for (std::size_t k = 0; k < N; ++k) {
-        if (ids[k] == id) {
+        packed[k] = Packed(ids[k]);
+    }
+    return packed;
+}
+
+template <std::size_t N>
+std::optional<std::string_view> Lookup(const std::array<std::uint32_t, N>& ids,
+                                       const std::array<std::string_view, N>& descriptions,
+                                       std::string_view id, std::size_t length) {
+    if (id.size() != length) {
+        return std::nullopt;
+    }
+    const std::uint32_t wanted = Packed(id);
+    for (std::size_t k = 0; k < N; ++k) {
+        if (ids[k] == wanted) {
             return descriptions[k];
         }
     }
@@ -467,10 +490,14 @@ std::optional<std::string_view> Lookup(const std::array<std::string_view, N>& id
 
 std::optional<std::string_view> LookupFrameDescription(std::uint8_t version, std::string_view id) {
     switch (version) {
-        case 2:
-            return Lookup(FrameIds22, FrameDescriptions22, id);
-        case 3:
-            return Lookup(FrameIds23, FrameDescriptions23, id);
+        case 2: {
+            static const auto packed = PackAll(FrameIds22);
+            return Lookup(packed, FrameDescriptions22, id, 3);
+        }
+        case 3: {
+            static const auto packed = PackAll(FrameIds23);
+            return Lookup(packed, FrameDescriptions23, id, 4);
+        }
         default:
             return std::nullopt;
     }

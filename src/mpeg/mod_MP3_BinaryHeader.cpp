@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "common/mod__HelperFunctions.h"
@@ -27,26 +28,30 @@ std::uint8_t Byte(const std::vector<char>& block, std::size_t i) {
 
 }  // namespace
 
-std::int64_t FindFirstHeader(InputFile& file, std::int64_t start) {
-    const std::int64_t size = file.Size();
-    // The header nearly always follows the tag at once: a small first block, then large ones.
-    std::size_t blockSize = kFirstScanBlock;
-    std::vector<char> block;
-    for (std::int64_t base = start; base < size;
-         base += static_cast<std::int64_t>(blockSize), blockSize = kScanBlock) {
-        const auto pairs = static_cast<std::size_t>(std::min<std::int64_t>(blockSize, size - base));
-        // One byte more than the pairs starting here, so a pair split across two blocks is
-        // seen whole. A failed read leaves zeros, which match nothing; the scan goes on.
-        block.assign(pairs + 1, '\0');
-        file.ReadAt(base, block);
-        for (std::size_t i = 0; i < pairs; ++i) {
-            if (Byte(block, i) == 0xFF) {
-                const std::uint8_t next = Byte(block, i + 1);
-                if (next == 0xFA || next == 0xFB) {
-                    return base + static_cast<std::int64_t>(i);
-                }
+std::int64_t FindFirstHeader(BlockReader& reader, std::int64_t start) {
+    // A pair may be split across two blocks: the last byte of one and the first of the next.
+    bool lastWasFF = false;
+    for (std::int64_t base = start; base < reader.Size();) {
+        const std::string_view block = reader.From(base);
+        if (block.empty()) {
+            break;
+        }
+        const auto* bytes = reinterpret_cast<const unsigned char*>(block.data());
+        if (lastWasFF && (bytes[0] == 0xFA || bytes[0] == 0xFB)) {
+            return base - 1;
+        }
+        for (std::size_t i = 0; i + 1 < block.size(); ++i) {
+            const void* ff = std::memchr(bytes + i, 0xFF, block.size() - 1 - i);
+            if (ff == nullptr) {
+                break;
+            }
+            i = static_cast<std::size_t>(static_cast<const unsigned char*>(ff) - bytes);
+            if (bytes[i + 1] == 0xFA || bytes[i + 1] == 0xFB) {
+                return base + static_cast<std::int64_t>(i);
             }
         }
+        lastWasFF = bytes[block.size() - 1] == 0xFF;
+        base += static_cast<std::int64_t>(block.size());
     }
     return -1;
 }
@@ -71,8 +76,10 @@ bool BinHeader(FileAccess& files, const std::string& path, MpegHeaderInfo& info)
         return false;
     }
 
+    // The first block holds the tag header, and the frame header behind a small tag.
+    BlockReader reader(*file, kFirstScanBlock, kScanBlock);
     std::int64_t start = 0;
-    const auto head = ReadBlock(*file, 0, 10);
+    const auto head = reader.Block(0, 10);
     if (head[0] == 'I' && head[1] == 'D' && head[2] == '3') {
         // Each size byte counts whole: a non-conforming byte of 0x80 or more adds its full value.
         for (int i = 0; i < 4; ++i) {
@@ -81,7 +88,7 @@ bool BinHeader(FileAccess& files, const std::string& path, MpegHeaderInfo& info)
         start += 10;
     }
 
-    const std::int64_t offset = FindFirstHeader(*file, start);
+    const std::int64_t offset = FindFirstHeader(reader, start);
     if (offset < 0) {
         // No header: nothing of an earlier file may stay behind.
         info = MpegHeaderInfo{};
@@ -91,8 +98,8 @@ bool BinHeader(FileAccess& files, const std::string& path, MpegHeaderInfo& info)
     info.FileSize = size;
     info.HeaderOffset = offset;
     // A header cut off by the end of the file takes zeros for its missing bytes.
-    const auto header = ReadBlock(*file, offset, 4);
-    const auto marker = ReadBlock(*file, offset + 36, 4);
+    const auto header = reader.Block(offset, 4);
+    const auto marker = reader.Block(offset + 36, 4);
     const std::uint8_t b1 = Byte(header, 1);
     const std::uint8_t b2 = Byte(header, 2);
     const std::uint8_t b3 = Byte(header, 3);

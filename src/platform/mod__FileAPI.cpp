@@ -17,6 +17,59 @@ std::vector<char> ReadBlock(InputFile& file, std::int64_t offset, std::size_t n)
     return block;
 }
 
+void BlockReader::Load(std::int64_t offset, std::size_t n) {
+    const std::int64_t held = std::max<std::int64_t>(0, size_ - offset);
+    length_ = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(n), held));
+    if (length_ > capacity_) {
+        block_ = std::make_unique_for_overwrite<char[]>(length_);
+        capacity_ = length_;
+    }
+    base_ = offset;
+    const std::size_t got = file_.ReadAt(offset, {block_.get(), length_});
+    std::fill(block_.get() + std::min(got, length_), block_.get() + length_, '\0');
+    blockSize_ = laterBlocks_;
+}
+
+void BlockReader::Copy(std::int64_t offset, std::span<char> out) {
+    std::fill(out.begin(), out.end(), '\0');
+    if (offset < 0 || offset >= size_ || out.empty()) {
+        return;
+    }
+    const auto wanted = static_cast<std::size_t>(
+        std::min<std::int64_t>(static_cast<std::int64_t>(out.size()), size_ - offset));
+    if (!Holds(offset, offset + static_cast<std::int64_t>(wanted))) {
+        if (wanted > std::max(blockSize_, laterBlocks_)) {
+            file_.ReadAt(offset, out.first(wanted));
+            return;
+        }
+        Load(offset, blockSize_);
+    }
+    std::copy_n(block_.get() + (offset - base_), wanted, out.data());
+}
+
+std::vector<char> BlockReader::Block(std::int64_t offset, std::size_t n) {
+    std::vector<char> out(n, '\0');
+    Copy(offset, out);
+    return out;
+}
+
+unsigned char BlockReader::Byte(std::int64_t offset) {
+    char byte = '\0';
+    Copy(offset, std::span<char>(&byte, 1));
+    return static_cast<unsigned char>(byte);
+}
+
+std::string_view BlockReader::From(std::int64_t offset) {
+    if (offset < 0 || offset >= size_) {
+        return {};
+    }
+    if (!Holds(offset, offset + 1)) {
+        Load(offset, blockSize_);
+    }
+    const auto at = static_cast<std::size_t>(offset - base_);
+    return {block_.get() + at, length_ - at};
+}
+
 void DriveRoots::Set(char letter, std::string hostRoot) {
     roots_[static_cast<char>(letter & ~0x20)] = std::move(hostRoot);
 }

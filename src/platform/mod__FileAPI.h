@@ -48,6 +48,39 @@ class FileAccess {
 // A zero-filled block of n bytes read at offset.
 std::vector<char> ReadBlock(InputFile& file, std::int64_t offset, std::size_t n);
 
+// Positioned reads served from one block held in memory: a read that lies in the block costs no
+// call to the file, one that does not reads a new block where it starts. Reads give what
+// ReadBlock gives: zeros past the end of the file, and nothing at all at a negative offset.
+class BlockReader {
+  public:
+    // The first block read is firstBlock bytes long, every later one laterBlocks.
+    BlockReader(InputFile& file, std::size_t firstBlock, std::size_t laterBlocks)
+        : file_(file), size_(file.Size()), blockSize_(firstBlock), laterBlocks_(laterBlocks) {}
+    std::int64_t Size() const { return size_; }
+    // Reads n bytes at offset into the block now (no more than the file holds there).
+    void Load(std::int64_t offset, std::size_t n);
+    void Copy(std::int64_t offset, std::span<char> out);
+    std::vector<char> Block(std::int64_t offset, std::size_t n);
+    unsigned char Byte(std::int64_t offset);
+    // The bytes from offset to the end of the block holding it, a new block read there when
+    // none does; empty at or past the end of the file.
+    std::string_view From(std::int64_t offset);
+
+  private:
+    bool Holds(std::int64_t from, std::int64_t to) const {
+        return from >= base_ && to <= base_ + static_cast<std::int64_t>(length_);
+    }
+    InputFile& file_;
+    std::int64_t size_;
+    std::size_t blockSize_;
+    std::size_t laterBlocks_;
+    // Not zero-filled in advance: only what a read does not deliver is cleared.
+    std::unique_ptr<char[]> block_;
+    std::size_t capacity_ = 0;
+    std::size_t length_ = 0;
+    std::int64_t base_ = 0;
+};
+
 // Drive designations ("C:") and the host folders they stand for.
 class DriveRoots {
   public:

@@ -11,6 +11,7 @@
 // fields are found by searching for their identifiers, each on its own, not in sequence.
 #include "tags/mod_MP3_LyricsTAG.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
@@ -47,7 +48,7 @@ constexpr std::string_view kBegin = "LYRICSBEGIN";
 }  // namespace
 
 EndKind CheckLyricsEnd(LyricsScan& scan) {
-    const auto bytes = ReadBlock(*scan.File, scan.FileSize - scan.Back(), 9);
+    const auto bytes = scan.File->Block(scan.FileSize - scan.Back(), 9);
     const std::string marker = ToUpperAscii(std::string_view(bytes.data(), bytes.size()));
     if (marker == "LYRICS200") {
         return kLyrics200;
@@ -65,9 +66,8 @@ EndKind CheckLyricsEnd(LyricsScan& scan) {
 }
 
 std::string ReadLyricsBlock(LyricsScan& scan) {
-    const auto window = ReadBlock(
-        *scan.File, scan.FileSize - scan.Back() - static_cast<std::int64_t>(kLyricsWindow),
-        kLyricsWindow);
+    const auto window = scan.File->Block(
+        scan.FileSize - scan.Back() - static_cast<std::int64_t>(kLyricsWindow), kLyricsWindow);
     const std::string_view text(window.data(), window.size());
     const auto begin = text.find(kBegin);
     if (begin == std::string_view::npos) {
@@ -137,10 +137,14 @@ void GetLyrics(FileAccess& files, MessageBox& messages, const std::string& path,
     if (!file) {
         return;
     }
+    // Everything the reader may look at lies in the file's last 5,337 bytes: one read.
+    constexpr std::int64_t kTail = 137 + static_cast<std::int64_t>(kLyricsWindow);
+    BlockReader tail(*file, kTail, kTail);
+    tail.Load(std::max<std::int64_t>(0, tail.Size() - kTail), kTail);
     LyricsScan scan;
-    scan.File = file.get();
+    scan.File = &tail;
     scan.FileSize = file->Size();
-    const auto id3 = ReadBlock(*file, scan.FileSize - 128, 4);
+    const auto id3 = tail.Block(scan.FileSize - 128, 4);
     scan.HasID3v1 = std::string_view(id3.data(), 3) == "TAG";
     if (CheckLyricsEnd(scan) == kNoLyricsEnd) {
         return;

@@ -1,0 +1,81 @@
+// Writes the benchmark corpus: realistic MP3 files with ID3v2.3 text frames, covers of 50 to
+// 300 KB on a fifth of them, ID3v1.1 on most, Lyrics3 on a few, and some ID3v2.4 and 2.2 tags.
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <random>
+#include <string>
+
+#include "support/Mp3Builder.h"
+
+using namespace fixture;
+
+namespace {
+
+std::string Audio(std::mt19937& random) {
+    std::uniform_int_distribution<int> frames(250, 900);
+    std::string audio;
+    const int n = frames(random);
+    audio.reserve(static_cast<std::size_t>(n) * 418);
+    for (int i = 0; i < n; ++i) {
+        std::string frame = MpegFrame(418);
+        frame[100] = static_cast<char>(random());
+        audio += frame;
+    }
+    return audio;
+}
+
+std::string TextFrames(int index, bool v22) {
+    const std::string n = std::to_string(index);
+    if (v22) {
+        return Frame22("TT2", Text("Title " + n)) + Frame22("TP1", Text("Artist " + n)) +
+               Frame22("TAL", Text("Album")) + Frame22("TYE", Text("1999")) +
+               Frame22("TRK", Text(std::to_string(index % 20 + 1))) +
+               Frame22("COM", Text(std::string("eng") + '\0' + "comment " + n));
+    }
+    return Frame23("TIT2", Text("A song title number " + n)) +
+           Frame23("TPE1", Text("Some performing artist")) +
+           Frame23("TALB", Text("The album of the year")) + Frame23("TYER", Text("2004")) +
+           Frame23("TRCK", Text(std::to_string(index % 20 + 1) + "/20")) +
+           Frame23("TCON", Text("(17)Rock")) + Frame23("TLEN", Text("215000")) +
+           Frame23("TENC", Text("an encoder 3.99")) +
+           Frame23("COMM", Text(std::string("eng") + '\0' + "A comment on track " + n)) +
+           Frame23("TXXX", Text(std::string("REPLAYGAIN_TRACK_GAIN") + '\0' + "-6.5 dB"));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::cerr << "usage: make_corpus FOLDER COUNT\n";
+        return 2;
+    }
+    const std::filesystem::path folder = argv[1];
+    const int count = std::stoi(argv[2]);
+    std::filesystem::create_directories(folder);
+    std::mt19937 random(20261206);
+    std::uniform_int_distribution<int> coverSize(50'000, 300'000);
+    std::uniform_int_distribution<int> padding(256, 4096);
+    for (int i = 0; i < count; ++i) {
+        const int version = i % 20 == 7 ? 2 : (i % 10 == 3 ? 4 : 3);
+        std::string body = TextFrames(i, version == 2);
+        if (i % 5 == 0 && version != 2) {
+            std::string cover = Bytes({0xFF, 0xD8, 0xFF, 0xE0});
+            cover.resize(static_cast<std::size_t>(coverSize(random)), '\x5A');
+            body += Frame23("APIC", ApicData("image/jpeg", "", cover));
+        }
+        body += Fill(static_cast<std::size_t>(padding(random)));
+        std::string file = Id3v2(version, body) + Audio(random);
+        if (i % 25 == 11) {
+            file += Lyrics3v2({{"IND", "10"}, {"LYR", "la la la\r\nla la"}, {"ETT", "Song"}});
+        }
+        if (i % 10 != 5) {
+            file += Id3v1({"Title", "Artist", "Album", "2004", "", i % 20 + 1, 17});
+        }
+        char name[32];
+        std::snprintf(name, sizeof name, "track%04d.mp3", i);
+        std::ofstream(folder / name, std::ios::binary)
+            .write(file.data(), static_cast<std::streamsize>(file.size()));
+    }
+    return 0;
+}
