@@ -54,7 +54,9 @@ int QtListPane::AddRow(std::string_view text) {
     SetCell(*item, 0, text);
     QTreeWidgetItem* added = item.get();
     view_.addTopLevelItem(item.release());  // the view owns its rows
-    return view_.indexOfTopLevelItem(added);
+    // Unsorted, a row is appended last; looking it up would make a long list quadratic.
+    return view_.isSortingEnabled() ? view_.indexOfTopLevelItem(added)
+                                    : view_.topLevelItemCount() - 1;
 }
 
 void QtListPane::SetSubItem(int row, int column, std::string_view text) {
