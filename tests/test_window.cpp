@@ -223,6 +223,25 @@ TEST_F(Window, TheFileListsTooltipFollowsThePointer) {
     EXPECT_EQ(w.FileList().ToolTip(), "kept");
 }
 
+TEST_F(Window, ShowsTheAnalysisMessagesAsMessageBoxes) {
+    Write("bad.mp3", Id3v2(3, Frame23("TLEN", Text("soon"))) + MpegFrame());
+    auto& w = Open();
+    Click(w.ListView4, w.ListView4.topLevelItem(0));
+    ASSERT_EQ(messages_.size(), 1U);
+    EXPECT_EQ(messages_[0].title, "ReadID3dPAT");
+    EXPECT_EQ(messages_[0].icon, MessageIcon::Critical);
+    EXPECT_TRUE(w.updatesEnabled());
+}
+
+TEST(WindowWithoutDrives, StartsWithAnEmptyTreeAndList) {
+    ViewerHost host;
+    host.showMessage = [](const std::string&, const std::string&, MessageIcon) {};
+    frmMain w(host);
+    EXPECT_EQ(w.TreeView1.topLevelItemCount(), 0);
+    EXPECT_EQ(w.ListView4.topLevelItemCount(), 0);
+    EXPECT_EQ(w.State().sActualPath, "");
+}
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
