@@ -70,24 +70,3 @@ TEST(AnalysisDriver, ShowsNoTagForAFileWithoutTags) {
     EXPECT_EQ(Dump(h.id3v1Pane, 2), "NO\tTAG FOUND\n");
     EXPECT_EQ(h.lyricsPane.Text(), " NO LYRICS FOUND");
 }
-
-// Every read may fail or come up short; each reader then ends in its documented state.
-TEST(AnalysisDriver, SurvivesEveryTruncationAndEveryFailedRead) {
-    const std::string good = EveryTag();
-    for (std::size_t cut = 0; cut <= good.size();
-         cut += (cut < 200 || good.size() - cut < 6000) ? 1 : 97) {
-        Harness h;
-        h.Analyse("f.mp3", good.substr(0, cut));
-        EXPECT_EQ(h.files.OpenHandles(), 0);
-        EXPECT_EQ(h.window.SuspendDepth(), 0);
-    }
-    Harness reference;
-    reference.Analyse("f.mp3", good);
-    for (long failing = 0; failing < reference.files.ReadsMade(); ++failing) {
-        Harness h;
-        h.files.FailRead(failing);
-        h.Analyse("f.mp3", good);
-        EXPECT_EQ(h.files.OpenHandles(), 0);
-        EXPECT_LE(h.messages.Messages().size(), 1U);
-    }
-}

@@ -91,16 +91,3 @@ TEST(BigEndianToDecimal, GivesHugeCountersInScientificForm) {
     // 256^4096 = 10^9864.xx
     EXPECT_EQ(shown.substr(shown.find('E')), "E+9864");
 }
-
-TEST(CompareIgnoringCase, OrdersAfterLowerCasing) {
-    EXPECT_EQ(CompareIgnoringCase("Title", "title"), 0);
-    EXPECT_LT(CompareIgnoringCase("album", "BPM"), 0);
-    EXPECT_LT(CompareIgnoringCase("", "    ID3 Version"), 0);
-    EXPECT_LT(CompareIgnoringCase("    ID3 Version", "Album"), 0);
-    EXPECT_LT(CompareIgnoringCase("Play", "Play counter"), 0);
-}
-
-TEST(ToHexUpper, WritesUpperCaseDigitsWithoutLeadingZeros) {
-    EXPECT_EQ(ToHexUpper(0), "0");
-    EXPECT_EQ(ToHexUpper(417), "1A1");
-}

@@ -115,17 +115,6 @@ TEST(HostFileAccess, WritesAFreshFileButNotThroughALink) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "audio");
 }
 
-TEST(MemoryListPane, CutsCellsAtNulAndSortsIgnoringCase) {
-    MemoryListPane pane;
-    pane.SetSubItem(pane.AddRow("b"), 1, "beta");
-    pane.SetSubItem(pane.AddRow("A"), 1, std::string("Alpha\0hidden", 12));
-    pane.SetSubItem(pane.AddRow("c"), 1, "alpha");
-    pane.SetSorting(true, 1);
-    EXPECT_EQ(pane.CellText(0, 1), "Alpha");
-    EXPECT_EQ(pane.CellText(1, 1), "alpha");  // equal keys keep their order
-    EXPECT_EQ(pane.CellText(2, 1), "beta");
-}
-
 TEST(MemoryTree, JoinsFullPathsWithBackslashesAndWalksSiblings) {
     MemoryTree tree;
     const NodeId c = tree.AddNode(kNoNode, "DriveC", "C: (/)", "disc", "disc");
