@@ -178,6 +178,7 @@ void frmMain::TreeView1_NodeClick(QTreeWidgetItem* item) {
         return;
     }
     veltrane::TreeView1_NodeClick(folderTree_, state_, fileList_, tree_.NodeOf(item));
+    fileList_.Flush();
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
@@ -221,6 +222,10 @@ void frmMain::SuspendRedraw() {
 }
 
 void frmMain::ResumeRedraw() {
+    // The panes' new rows reach their views at once, as one insertion each.
+    id3v2Pane_.Flush();
+    id3v1Pane_.Flush();
+    mpegPane_.Flush();
     setUpdatesEnabled(true);
 }
 

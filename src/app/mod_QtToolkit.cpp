@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QStyle>
+#include <QTimer>
 #include <memory>
 
 #include "common/mod__HelperFunctions.h"
@@ -40,6 +41,7 @@ std::string QtListPane::RawText(const QTreeWidgetItem& item, int column) {
 }
 
 void QtListPane::Clear() {
+    pending_.clear();
     view_.clear();
 }
 
@@ -49,29 +51,59 @@ void QtListPane::SetCell(QTreeWidgetItem& item, int column, std::string_view tex
     item.setText(column, ShownText(cut, kind_));
 }
 
+QTreeWidgetItem* QtListPane::Row(int row) const {
+    const int inView = view_.topLevelItemCount();
+    if (row < inView) {
+        return view_.topLevelItem(row);
+    }
+    const auto pending = static_cast<std::size_t>(row - inView);
+    return pending < pending_.size() ? pending_[pending].get() : nullptr;
+}
+
+void QtListPane::Flush() {
+    if (pending_.empty()) {
+        return;
+    }
+    QList<QTreeWidgetItem*> rows;
+    rows.reserve(static_cast<qsizetype>(pending_.size()));
+    for (auto& row : pending_) {
+        rows.append(row.release());  // the view owns its rows
+    }
+    pending_.clear();
+    view_.addTopLevelItems(rows);
+}
+
 int QtListPane::AddRow(std::string_view text) {
-    auto item = std::make_unique<PaneItem>();
-    SetCell(*item, 0, text);
-    QTreeWidgetItem* added = item.get();
-    view_.addTopLevelItem(item.release());  // the view owns its rows
-    // Unsorted, a row is appended last; looking it up would make a long list quadratic.
-    return view_.isSortingEnabled() ? view_.indexOfTopLevelItem(added)
-                                    : view_.topLevelItemCount() - 1;
+    if (view_.isSortingEnabled()) {
+        Flush();
+        auto item = std::make_unique<PaneItem>();
+        SetCell(*item, 0, text);
+        QTreeWidgetItem* added = item.get();
+        view_.addTopLevelItem(item.release());
+        return view_.indexOfTopLevelItem(added);
+    }
+    if (pending_.empty()) {
+        QTimer::singleShot(0, &view_, [this] { Flush(); });
+    }
+    pending_.push_back(std::make_unique<PaneItem>());
+    SetCell(*pending_.back(), 0, text);
+    return view_.topLevelItemCount() + static_cast<int>(pending_.size()) - 1;
 }
 
 void QtListPane::SetSubItem(int row, int column, std::string_view text) {
-    if (QTreeWidgetItem* item = view_.topLevelItem(row)) {
+    if (QTreeWidgetItem* item = Row(row)) {
         SetCell(*item, column, text);
     }
 }
 
 void QtListPane::SetCellColor(int row, int column, Rgb color) {
-    if (QTreeWidgetItem* item = view_.topLevelItem(row)) {
+    if (QTreeWidgetItem* item = Row(row)) {
         item->setForeground(column, QColor(color.red, color.green, color.blue));
     }
 }
 
 void QtListPane::SetSorting(bool on, int column) {
+    Flush();
     view_.setSortingEnabled(false);
     if (on) {
         view_.sortItems(column, Qt::AscendingOrder);
@@ -83,11 +115,11 @@ void QtListPane::SetSorting(bool on, int column) {
 }
 
 int QtListPane::RowCount() const {
-    return view_.topLevelItemCount();
+    return view_.topLevelItemCount() + static_cast<int>(pending_.size());
 }
 
 std::string QtListPane::CellText(int row, int column) const {
-    const QTreeWidgetItem* item = view_.topLevelItem(row);
+    const QTreeWidgetItem* item = Row(row);
     return item == nullptr ? std::string{} : RawText(*item, column);
 }
 
