@@ -102,9 +102,11 @@ TEST(BinHeader, AcceptsOnlyFfFaAndFfFb) {
 }
 
 TEST(BinHeader, FindsAPairSplitAcrossReadBlocks) {
+    // Blocks of 4 KiB, 16 KiB, then 64 KiB from the start of the file.
     constexpr auto first = static_cast<std::int64_t>(kFirstScanBlock);
-    constexpr auto second = first + static_cast<std::int64_t>(kScanBlock);
-    for (const std::int64_t at : {first - 1, first, second - 1, second, second + 65535}) {
+    constexpr auto second = first + 4 * first;
+    constexpr auto third = second + static_cast<std::int64_t>(kScanBlock);
+    for (const std::int64_t at : {first - 1, first, second - 1, second, third - 1, third}) {
         std::string file = Fill(200'000, '\x11');
         file.replace(static_cast<std::size_t>(at), 2, Bytes({0xFF, 0xFB}));
         EXPECT_EQ(Analyse(file).HeaderOffset, at) << at;

@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <ostream>
 #include <string_view>
 
@@ -91,24 +92,41 @@ struct FilePanes {
 // written here. That keeps a file's cost to its cells instead of a tree of values.
 class JsonWriter {
   public:
+    static constexpr std::size_t kFlushSize = 64 * 1024;
+
     explicit JsonWriter(std::ostream& out) : out_(out) {}
 
     void String(std::string_view text) {
         scratch_.get_ref<std::string&>().assign(text);
         serializer_.dump(scratch_, false, false, 0);
     }
-    // A pane cell: cut at its first NUL and decoded from Windows-1252.
-    void Cell(std::string_view text) { String(Shown(text)); }
+    // A pane cell: cut at its first NUL and decoded from Windows-1252 (plain ASCII, the common
+    // case, needs no decoding).
+    void Cell(std::string_view text) {
+        text = text.substr(0, text.find('\0'));
+        const bool ascii = std::all_of(text.begin(), text.end(),
+                                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        if (ascii) {
+            String(text);
+        } else {
+            String(Cp1252ToUtf8(text));
+        }
+    }
+    // Keys are this program's own constant names, letters only: nothing in them to escape.
     void Key(std::string_view key) {
-        String(key);
-        buffer_.push_back(':');
+        buffer_.push_back('"');
+        buffer_ += key;
+        buffer_ += "\":";
     }
     void Bool(bool value) { buffer_ += value ? "true" : "false"; }
     void Int(long value) { buffer_ += std::to_string(value); }
     std::string& Raw() { return buffer_; }
-    void Flush() {
-        out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
-        buffer_.clear();
+    // Writes what has gathered once it is worth a call to the system, or at the end.
+    void Flush(bool final = false) {
+        if (final || buffer_.size() >= kFlushSize) {
+            out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+            buffer_.clear();
+        }
     }
 
   private:
@@ -302,17 +320,20 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     AnalysisState state;  // carried from one FILE to the next, as from click to click
     int status = 0;
     // One document for all files, written file by file: memory stays flat however many.
+    JsonWriter json(out);
     if (options.json) {
-        out << "{\"files\": [";
+        json.Raw() += "{\"files\": [";
     }
     bool firstFile = true;
-    JsonWriter json(out);
 
+    // The panes and the message list are reused from file to file, as the window's are; each
+    // display clears its own pane.
+    MemoryMessageBox messages;
+    FilePanes panes;
+    ResultPanes resultPanes{panes.id3v2, panes.id3v1, panes.mpeg, panes.lyrics};
+    Services services{files, messages, window};
     for (const auto& path : options.files) {
-        MemoryMessageBox messages;
-        FilePanes panes;
-        ResultPanes resultPanes{panes.id3v2, panes.id3v1, panes.mpeg, panes.lyrics};
-        Services services{files, messages, window};
+        messages.Clear();
         files.Reset();
         state.sActualFile = path;
         AnalyseActualFile(state, resultPanes, services);
@@ -361,7 +382,8 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         }
     }
     if (options.json) {
-        out << "\n]}\n";
+        json.Raw() += "\n]}\n";
+        json.Flush(true);
     }
     return status;
 }

@@ -18,12 +18,21 @@ namespace {
 std::string TwoDigits(std::int64_t value) {
     const bool negative = value < 0;
     // The magnitude of INT64_MIN does not fit a signed number; unsigned arithmetic keeps it.
-    const std::uint64_t magnitude =
+    std::uint64_t magnitude =
         negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-    std::array<char, 32> text{};
-    std::snprintf(text.data(), text.size(), "%s%02llu", negative ? "-" : "",
-                  static_cast<unsigned long long>(magnitude));
-    return text.data();
+    std::array<char, 24> digits{};
+    std::size_t first = digits.size();
+    do {
+        digits[--first] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (digits.size() - first < 2) {
+        digits[--first] = '0';
+    }
+    if (negative) {
+        digits[--first] = '-';
+    }
+    return {digits.data() + first, digits.size() - first};
 }
 
 std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {

@@ -27,7 +27,9 @@ void BlockReader::Load(std::int64_t offset, std::size_t n) {
     base_ = offset;
     const std::size_t got = file_.ReadAt(offset, {block_.get(), length_});
     std::fill(block_.get() + std::min(got, length_), block_.get() + length_, '\0');
-    blockSize_ = laterBlocks_;
+    // Blocks grow fourfold up to the later size: a small read where one is likely enough,
+    // large ones for a long scan.
+    blockSize_ = std::min(laterBlocks_, std::max(blockSize_ * 4, blockSize_));
 }
 
 void BlockReader::Copy(std::int64_t offset, std::span<char> out) {

@@ -53,7 +53,8 @@ std::vector<char> ReadBlock(InputFile& file, std::int64_t offset, std::size_t n)
 // ReadBlock gives: zeros past the end of the file, and nothing at all at a negative offset.
 class BlockReader {
   public:
-    // The first block read is firstBlock bytes long, every later one laterBlocks.
+    // The first block read is firstBlock bytes long; each later one four times the one before,
+    // up to laterBlocks.
     BlockReader(InputFile& file, std::size_t firstBlock, std::size_t laterBlocks)
         : file_(file), size_(file.Size()), blockSize_(firstBlock), laterBlocks_(laterBlocks) {}
     std::int64_t Size() const { return size_; }
