@@ -63,7 +63,6 @@ frmMain::frmMain(ViewerHost host, QWidget* parent)
       files_(RootsOf(host_.drives)),
       folders_(host_.drives),
       tree_(TreeView1, ImageList2),
-      fileList_(ListView4, TextKind::HostName),
       id3v2Pane_(ListView1, TextKind::Cp1252),
       id3v1Pane_(ListView2, TextKind::Cp1252),
       mpegPane_(ListView3, TextKind::Cp1252),
@@ -88,9 +87,11 @@ frmMain::frmMain(ViewerHost host, QWidget* parent)
     ListView3.setToolTip("Binary data of MP3");
     ListView3.setGeometry(Twips(0, 5400, 3495, 3495));
 
-    SetUpReport(ListView4, {"Name"}, {});
+    fileList_.SetView(ListView4);
+    ListView4.setModel(&fileList_);
     ListView4.setObjectName("ListView4");
-    ListView4.setHeaderHidden(true);
+    ListView4.setUniformItemSizes(true);
+    ListView4.setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView4.setGeometry(Twips(3480, 0, 5655, 3135));
     ListView4.setMouseTracking(true);
     ListView4.viewport()->setMouseTracking(true);
@@ -115,8 +116,8 @@ frmMain::frmMain(ViewerHost host, QWidget* parent)
 
     resize(Twips(0, 0, 9135, 8895).size());
 
-    connect(&ListView4, &QTreeWidget::itemClicked, this,
-            [this](QTreeWidgetItem* item, int) { ListView4_ItemClick(item); });
+    connect(&ListView4, &QListView::clicked, this,
+            [this](const QModelIndex& item) { ListView4_ItemClick(item); });
     connect(&ListView1, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item, int) { ListView1_ItemClick(item); });
     connect(&TreeView1, &QTreeWidget::itemExpanded, this,
@@ -141,11 +142,11 @@ void frmMain::Form_Load() {
     }
 }
 
-void frmMain::ListView4_ItemClick(QTreeWidgetItem* item) {
-    if (item == nullptr) {
+void frmMain::ListView4_ItemClick(const QModelIndex& item) {
+    if (!item.isValid()) {
         return;
     }
-    AnalyseListedFile(state_, QtListPane::RawText(*item, 0), panes_, services_);
+    AnalyseListedFile(state_, fileList_.CellText(item.row(), 0), panes_, services_);
 }
 
 void frmMain::ListView4_MouseMove(const QPoint& position) {

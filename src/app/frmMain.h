@@ -2,6 +2,7 @@
 // wire events to the core operations.
 #pragma once
 
+#include <QListView>
 #include <QPlainTextEdit>
 #include <QTreeWidget>
 #include <QWidget>
@@ -40,7 +41,7 @@ class frmMain : public QWidget, private MessageBox, private WindowOps {
 
     // The controls, named as the design names them; children of the window.
     QTreeWidget TreeView1;
-    QTreeWidget ListView4;  // file list
+    QListView ListView4;    // file list
     QTreeWidget ListView1;  // ID3v2
     QTreeWidget ListView2;  // ID3v1
     QTreeWidget ListView3;  // MPEG
@@ -56,7 +57,7 @@ class frmMain : public QWidget, private MessageBox, private WindowOps {
 
     // Event handlers.
     void Form_Load();
-    void ListView4_ItemClick(QTreeWidgetItem* item);
+    void ListView4_ItemClick(const QModelIndex& item);
     void ListView4_MouseMove(const QPoint& position);
     void ListView1_ItemClick(QTreeWidgetItem* item);
     void TreeView1_Expand(QTreeWidgetItem* item);
@@ -78,7 +79,7 @@ class frmMain : public QWidget, private MessageBox, private WindowOps {
     ImageList ImageList2;
     MemoryScratchList List1;
     QtTreePane tree_;
-    QtListPane fileList_;
+    QtFileList fileList_;
     QtListPane id3v2Pane_;
     QtListPane id3v1Pane_;
     QtListPane mpegPane_;

@@ -137,6 +137,68 @@ std::string QtListPane::ToolTip() const {
     return toolTip_;
 }
 
+int QtFileList::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(shown_);
+}
+
+QVariant QtFileList::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid() ||
+        static_cast<std::size_t>(index.row()) >= shown_) {
+        return {};
+    }
+    return ShownText(names_[static_cast<std::size_t>(index.row())], TextKind::HostName);
+}
+
+void QtFileList::Clear() {
+    beginResetModel();
+    names_.clear();
+    shown_ = 0;
+    endResetModel();
+}
+
+int QtFileList::AddRow(std::string_view text) {
+    if (names_.size() == shown_) {
+        QTimer::singleShot(0, this, [this] { Flush(); });
+    }
+    names_.emplace_back(text.substr(0, text.find('\0')));
+    return static_cast<int>(names_.size()) - 1;
+}
+
+void QtFileList::Flush() {
+    if (names_.size() == shown_) {
+        return;
+    }
+    beginInsertRows(QModelIndex(), static_cast<int>(shown_), static_cast<int>(names_.size()) - 1);
+    shown_ = names_.size();
+    endInsertRows();
+}
+
+int QtFileList::RowCount() const {
+    return static_cast<int>(names_.size());
+}
+
+std::string QtFileList::CellText(int row, int column) const {
+    if (column != 0 || row < 0 || static_cast<std::size_t>(row) >= names_.size()) {
+        return {};
+    }
+    return names_[static_cast<std::size_t>(row)];
+}
+
+int QtFileList::FirstVisibleIndex() const {
+    if (view_ == nullptr) {
+        return 1;
+    }
+    const QModelIndex top = view_->indexAt(QPoint(1, 1));
+    return top.isValid() ? top.row() + 1 : 1;
+}
+
+void QtFileList::SetToolTip(std::string_view text) {
+    toolTip_ = std::string(text);
+    if (view_ != nullptr) {
+        view_->setToolTip(ShownText(text, TextKind::HostName));
+    }
+}
+
 void QtTextPane::SetText(std::string_view text) {
     text_ = CutAtNul(text);
     box_.setPlainText(QString::fromStdString(Cp1252ToUtf8(text_)).replace("\r\n", "\n"));

@@ -3,6 +3,8 @@
 // host's file names.
 #pragma once
 
+#include <QAbstractItemView>
+#include <QAbstractListModel>
 #include <QIcon>
 #include <QMap>
 #include <QPlainTextEdit>
@@ -51,6 +53,39 @@ class QtListPane final : public ListPane {
     // Rows added but not yet in the view: inserting them one by one costs the view a layout
     // pass each, which made a folder of 10,000 files slow to list.
     std::vector<std::unique_ptr<QTreeWidgetItem>> pending_;
+};
+
+// The file list: a model of plain names behind a list view. A folder of many thousand files
+// costs a vector of names and one insertion, not a widget item per file; the view asks only
+// for the rows it shows.
+class QtFileList final : public QAbstractListModel, public ListPane {
+  public:
+    QtFileList() = default;
+    void SetView(QAbstractItemView& view) { view_ = &view; }
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+    void Clear() override;
+    int AddRow(std::string_view text) override;
+    void SetSubItem(int, int, std::string_view) override {}
+    void SetCellColor(int, int, Rgb) override {}
+    void SetSorting(bool, int) override {}
+    int RowCount() const override;
+    std::string CellText(int row, int column) const override;
+    int FirstVisibleIndex() const override;
+    void SetToolTip(std::string_view text) override;
+    std::string ToolTip() const override { return toolTip_; }
+
+    // Hands the names added since the last call to the view in one insertion; they also reach
+    // it on their own at the next turn of the event loop.
+    void Flush();
+
+  private:
+    QAbstractItemView* view_ = nullptr;
+    std::vector<std::string> names_;  // the host's bytes, shown decoded as UTF-8
+    std::size_t shown_ = 0;           // names the view has been told of
+    std::string toolTip_;
 };
 
 class QtTextPane final : public TextPane {
