@@ -140,13 +140,15 @@ class JsonWriter {
 
 void PairRows(JsonWriter& json, const MemoryListPane& pane) {
     json.Raw() += '[';
-    for (int r = 0; r < pane.RowCount(); ++r) {
-        json.Raw() += (r == 0 ? "{" : ",{");
+    bool first = true;
+    for (const auto& row : pane.Rows()) {
+        json.Raw() += first ? "{" : ",{";
+        first = false;
         json.Key("item");
-        json.Cell(pane.CellText(r, 0));
+        json.Cell(row.cells[0]);
         json.Raw() += ',';
         json.Key("value");
-        json.Cell(pane.CellText(r, 1));
+        json.Cell(row.cells[1]);
         json.Raw() += '}';
     }
     json.Raw() += ']';
