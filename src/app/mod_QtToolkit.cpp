@@ -29,10 +29,10 @@ class PaneItem final : public QTreeWidgetItem {
 }  // namespace
 
 QString ShownText(std::string_view bytes, TextKind kind) {
-    const std::string cut = CutAtNul(bytes);
     if (kind == TextKind::Cp1252) {
-        return QString::fromStdString(Cp1252ToUtf8(cut));
+        return QString::fromStdString(ShownUtf8(bytes));
     }
+    const std::string_view cut = BeforeNul(bytes);
     return QString::fromUtf8(cut.data(), static_cast<qsizetype>(cut.size()));
 }
 
@@ -46,7 +46,7 @@ void QtListPane::Clear() {
 }
 
 void QtListPane::SetCell(QTreeWidgetItem& item, int column, std::string_view text) {
-    const std::string cut = CutAtNul(text);
+    const std::string_view cut = BeforeNul(text);
     item.setData(column, kRawRole, QByteArray(cut.data(), static_cast<qsizetype>(cut.size())));
     item.setText(column, ShownText(cut, kind_));
 }
@@ -160,7 +160,7 @@ int QtFileList::AddRow(std::string_view text) {
     if (names_.size() == shown_) {
         QTimer::singleShot(0, this, [this] { Flush(); });
     }
-    names_.emplace_back(text.substr(0, text.find('\0')));
+    names_.emplace_back(BeforeNul(text));
     return static_cast<int>(names_.size()) - 1;
 }
 

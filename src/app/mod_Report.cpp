@@ -44,10 +44,6 @@ struct Options {
     std::vector<std::string> files;
 };
 
-std::string Shown(std::string_view text) {
-    return Cp1252ToUtf8(CutAtNul(text));
-}
-
 const char* IconName(MessageIcon icon) {
     switch (icon) {
         case MessageIcon::Critical:
@@ -100,17 +96,13 @@ class JsonWriter {
         scratch_.get_ref<std::string&>().assign(text);
         serializer_.dump(scratch_, false, false, 0);
     }
-    // A pane cell: cut at its first NUL and decoded from Windows-1252 (plain ASCII, the common
-    // case, needs no decoding).
+    // A pane cell: cut at its first NUL and decoded from Windows-1252 straight into the
+    // string the serializer escapes.
     void Cell(std::string_view text) {
-        text = text.substr(0, text.find('\0'));
-        const bool ascii = std::all_of(text.begin(), text.end(),
-                                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-        if (ascii) {
-            String(text);
-        } else {
-            String(Cp1252ToUtf8(text));
-        }
+        std::string& scratch = scratch_.get_ref<std::string&>();
+        scratch.clear();
+        AppendCp1252AsUtf8(scratch, BeforeNul(text));
+        serializer_.dump(scratch_, false, false, 0);
     }
     // Keys are this program's own constant names, letters only: nothing in them to escape.
     void Key(std::string_view key) {
@@ -256,7 +248,7 @@ void FileJson(JsonWriter& json, const std::string& path, const FilePanes& panes,
 void PrintPane(std::ostream& out, const MemoryListPane& pane, int columns) {
     for (int r = 0; r < pane.RowCount(); ++r) {
         for (int c = 0; c < columns; ++c) {
-            out << (c == 0 ? "" : "\t") << Shown(pane.CellText(r, c));
+            out << (c == 0 ? "" : "\t") << ShownUtf8(pane.CellText(r, c));
         }
         out << '\n';
     }
@@ -374,7 +366,7 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
             PrintPane(out, panes.id3v2, 3);
             out << "[ID3v1]\n";
             PrintPane(out, panes.id3v1, 2);
-            out << "[Lyrics]\n" << WithUnixBreaks(Shown(panes.lyrics.Text())) << '\n';
+            out << "[Lyrics]\n" << WithUnixBreaks(ShownUtf8(panes.lyrics.Text())) << '\n';
             if (options.exportPicture) {
                 out << "[Picture]\n";
                 if (picture) {

@@ -38,8 +38,7 @@ void ListFiles(const FolderAccess& folders, std::string_view folderPath, std::st
         return;
     }
     for (const auto& entry : *entries) {
-        const std::string_view full = entry.name;
-        const std::string_view name = full.substr(0, full.find('\0'));  // CutAtNul, uncopied
+        const std::string_view name = BeforeNul(entry.name);
         if (name == "." || name == ".." || (entry.attributes & kAttrDirectory) != 0) {
             continue;
         }

@@ -20,18 +20,6 @@ std::string_view DriveTypeImage(int type) {
     }
 }
 
-namespace {
-
-std::string TrimSpaces(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
-}
-
-}  // namespace
-
 void LoadDrives(FolderTree& ctx) {
     ctx.tree.Clear();
     const std::string roots = ctx.folders.LogicalDriveStrings();
@@ -41,7 +29,7 @@ void LoadDrives(FolderTree& ctx) {
         if (candidate.empty() || candidate[0] == '\0' || TrimSpaces(candidate).empty()) {
             continue;
         }
-        const std::string root = TrimSpaces(candidate);
+        const std::string root(TrimSpaces(candidate));
         const int type = ctx.folders.DriveType(root);
         if (type == kDriveRemovable) {
             continue;

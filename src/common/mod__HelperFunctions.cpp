@@ -7,9 +7,20 @@
 
 namespace veltrane {
 
+std::string_view BeforeNul(std::string_view text) {
+    return text.substr(0, text.find('\0'));
+}
+
 std::string CutAtNul(std::string_view text) {
-    const auto nul = text.find('\0');
-    return std::string(nul == std::string_view::npos ? text : text.substr(0, nul));
+    return std::string(BeforeNul(text));
+}
+
+std::string_view TrimSpaces(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
 namespace {
@@ -54,13 +65,22 @@ std::string FormatDuration(std::int64_t seconds) {
 }
 
 std::string Cp1252ToUtf8(std::string_view text) {
+    std::string out;
+    AppendCp1252AsUtf8(out, text);
+    return out;
+}
+
+std::string ShownUtf8(std::string_view cell) {
+    return Cp1252ToUtf8(BeforeNul(cell));
+}
+
+void AppendCp1252AsUtf8(std::string& out, std::string_view text) {
     // Code points of bytes 0x80 to 0x9F; the unassigned ones keep their own value.
     static constexpr std::array<char16_t, 32> kHigh = {
         0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
         0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
         0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    std::string out;
-    out.reserve(text.size() + text.size() / 4);
+    out.reserve(out.size() + text.size() + text.size() / 4);
     for (const char ch : text) {
         const auto byte = static_cast<unsigned char>(ch);
         char32_t cp = byte;
@@ -78,7 +98,6 @@ std::string Cp1252ToUtf8(std::string_view text) {
             out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
         }
     }
-    return out;
 }
 
 double RoundHalfEven(double value) {
@@ -190,10 +209,7 @@ double ReadLeadingNumber(std::string_view text) {
 }
 
 std::optional<double> ReadWholeNumber(std::string_view text) {
-    const auto nul = text.find('\0');
-    if (nul != std::string_view::npos) {
-        text = text.substr(0, nul);
-    }
+    text = BeforeNul(text);
     while (!text.empty() && IsBlank(text.front())) {
         text.remove_prefix(1);
     }

@@ -14,6 +14,11 @@ namespace veltrane {
 
 // The text up to its first NUL character (the NUL excluded), or the whole text.
 std::string CutAtNul(std::string_view text);
+// The same, as a view of the same characters.
+std::string_view BeforeNul(std::string_view text);
+
+// Spaces (and only spaces) removed at both ends.
+std::string_view TrimSpaces(std::string_view text);
 
 // Whole seconds as hours, minutes and seconds of at least two digits each, joined by ":".
 // Hours are not wrapped into days; a negative number keeps its sign on each part that needs it
@@ -23,6 +28,10 @@ std::string FormatDuration(std::int64_t seconds);
 // Decodes single-byte Windows-1252 text to UTF-8. The five unassigned bytes map to the C1
 // control characters of the same value, as the Windows conversion does.
 std::string Cp1252ToUtf8(std::string_view text);
+void AppendCp1252AsUtf8(std::string& out, std::string_view text);
+
+// What a pane shows of a cell: its text up to the first NUL, decoded to UTF-8.
+std::string ShownUtf8(std::string_view cell);
 
 // Rounds to the nearest whole number, a half going to the even neighbour.
 double RoundHalfEven(double value);

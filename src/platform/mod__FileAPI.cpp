@@ -29,7 +29,7 @@ void BlockReader::Load(std::int64_t offset, std::size_t n) {
     std::fill(block_.get() + std::min(got, length_), block_.get() + length_, '\0');
     // Blocks grow fourfold up to the later size: a small read where one is likely enough,
     // large ones for a long scan.
-    blockSize_ = std::min(laterBlocks_, std::max(blockSize_ * 4, blockSize_));
+    blockSize_ = std::min(laterBlocks_, blockSize_ * 4);
 }
 
 void BlockReader::Copy(std::int64_t offset, std::span<char> out) {

@@ -8,7 +8,7 @@ namespace veltrane {
 
 int MemoryListPane::AddRow(std::string_view text) {
     Row row;
-    row.cells[0].assign(text.substr(0, text.find('\0')));
+    row.cells[0] = BeforeNul(text);
     rows_.push_back(std::move(row));
     const int position = static_cast<int>(rows_.size()) - 1;
     if (sorted_) {
@@ -20,7 +20,7 @@ int MemoryListPane::AddRow(std::string_view text) {
 void MemoryListPane::SetSubItem(int row, int column, std::string_view text) {
     rows_.at(static_cast<std::size_t>(row))
         .cells.at(static_cast<std::size_t>(column))
-        .assign(text.substr(0, text.find('\0')));
+        .assign(BeforeNul(text));
 }
 
 void MemoryListPane::SetCellColor(int row, int column, Rgb color) {

@@ -13,15 +13,12 @@
 
 #include <string_view>
 
+#include "common/mod__HelperFunctions.h"
+
 namespace veltrane {
 
 std::string CleanId1Field(std::string_view slice) {
-    const auto first = slice.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    slice = slice.substr(first, slice.find_last_not_of(' ') - first + 1);
-    return std::string(slice.substr(0, slice.find('\0')));
+    return CutAtNul(TrimSpaces(slice));
 }
 
 bool ReadID1(FileAccess& files, const std::string& path, Id3v1Tag& tag) {
