@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/mod_AnalysisDriver.h"
+#include "analysis/mod_AnalysisDriver.h"
 #include "id3v2/mod_MP3__ID3TAGDefinitions.h"
 #include "mpeg/mod_MP3_BinaryHeader.h"
 #include "support/Mp3Builder.h"

@@ -5,6 +5,7 @@
 #include "browse/mod_Directory.h"
 #include "browse/mod_LoadDirs.h"
 #include "platform/mod__DriveAPI.h"
+#include "support/MemoryHost.h"
 
 using namespace veltrane;
 

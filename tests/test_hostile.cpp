@@ -11,6 +11,7 @@
 #include "common/mod__HelperFunctions.h"
 #include "picture/mod_MP3ID3_Picture.h"
 #include "support/Harness.h"
+#include "support/MemoryHost.h"
 #include "support/Mp3Builder.h"
 
 using namespace veltrane;

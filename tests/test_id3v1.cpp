@@ -3,6 +3,7 @@
 #include "display/mod_showMP3_Data.h"
 #include "id3v2/mod_MP3__ID3TAGDefinitions.h"
 #include "support/Harness.h"
+#include "support/MemoryHost.h"
 #include "support/Mp3Builder.h"
 #include "tags/mod_MP3ID1_TAG.h"
 

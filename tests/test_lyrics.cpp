@@ -2,6 +2,7 @@
 
 #include "display/mod_showMP3_Data.h"
 #include "support/Harness.h"
+#include "support/MemoryHost.h"
 #include "support/Mp3Builder.h"
 #include "tags/mod_MP3_LyricsTAG.h"
 

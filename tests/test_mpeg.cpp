@@ -7,6 +7,7 @@
 #include "display/mod_showMP3_Data.h"
 #include "mpeg/mod_MP3_BinaryHeader.h"
 #include "support/Harness.h"
+#include "support/MemoryHost.h"
 #include "support/Mp3Builder.h"
 
 using namespace veltrane;

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
+#include <random>
 
 #include <filesystem>
 #include <fstream>
 
 #include "platform/mod__FileAPI.h"
 #include "platform/mod__Toolkit.h"
+#include "support/MemoryHost.h"
 
 using namespace veltrane;
 namespace fs = std::filesystem;
@@ -54,17 +57,43 @@ TEST(MapToHostPath, LeavesHostPathsAsGivenAndRefusesUnknownDrives) {
     EXPECT_FALSE(MapToHostPath("Q:\\x.mp3", roots));
 }
 
-TEST(HostFileAccess, ReadsAtOffsetsAndLeavesZerosPastTheEnd) {
+// Every request against a plain positioned read of the same file: zeros outside the file,
+// blocks of every size, requests larger than the block at hand (once an over-read).
+TEST(ByteView, GivesWhatAPositionedReadGivesForAnyRange) {
     TempFolder temp;
-    const auto path = temp.Write("a.mp3", "abcdef");
+    std::string bytes(300 * 1024, '\0');
+    std::mt19937 random(7);
+    for (auto& b : bytes) {
+        b = static_cast<char>(random());
+    }
+    const auto path = temp.Write("a.mp3", bytes);
     HostFileAccess files;
     auto file = files.OpenRead(path.string());
     ASSERT_TRUE(file);
-    EXPECT_EQ(file->Size(), 6);
-    auto block = ReadBlock(*file, 4, 5);
-    EXPECT_EQ(std::string(block.begin(), block.end()), std::string("ef\0\0\0", 5));
-    block = ReadBlock(*file, -3, 4);  // before the start: nothing delivered
-    EXPECT_EQ(std::string(block.begin(), block.end()), std::string(4, '\0'));
+    const auto expected = [&](std::int64_t offset, std::size_t n) {
+        std::string out(n, '\0');
+        if (offset >= 0) {
+            file->ReadAt(offset, out);
+        }
+        return out;
+    };
+    ByteView fixed(*file, 4096, 65536);
+    EXPECT_EQ(fixed.Bytes(0, 20000), expected(0, 20000));  // larger than the first block
+    const std::int64_t size = file->Size();
+    for (const auto& [first, later] : {std::pair{16, 64}, std::pair{4096, 65536}}) {
+        ByteView view(*file, static_cast<std::size_t>(first), static_cast<std::size_t>(later));
+        for (int i = 0; i < 2000; ++i) {
+            const std::int64_t offset =
+                static_cast<std::int64_t>(random() % static_cast<std::uint32_t>(size + 2000)) -
+                1000;
+            const std::size_t n = random() % (i % 10 == 0 ? 200000U : 300U);
+            SCOPED_TRACE("offset " + std::to_string(offset) + ", " + std::to_string(n) + " bytes");
+            ASSERT_EQ(view.Bytes(offset, n), expected(offset, n));
+            const auto block = view.Block(offset);
+            ASSERT_EQ(block.empty(), offset < 0 || offset >= size);
+            ASSERT_EQ(std::string(block.begin(), block.end()), expected(offset, block.size()));
+        }
+    }
 }
 
 TEST(HostFileAccess, OpensOnlyRegularFilesAndNeverCreatesOne) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "support/MemoryHost.h"
 #include "support/Mp3Builder.h"
 #include "tags/mod_MP3_CheckForTag.h"
 

@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/mod_Report.h"
+#include "report/mod_Report.h"
 #include "support/Mp3Builder.h"
 
 using namespace fixture;

@@ -80,7 +80,7 @@ class Window : public ::testing::Test {
         QTest::mouseClick(w.ListView4.viewport(), Qt::LeftButton, {},
                           w.ListView4.visualRect(index).center());
     }
-    static std::vector<std::string> Rows(ListPane& pane) {
+    static std::vector<std::string> Rows(RowList& pane) {
         std::vector<std::string> rows;
         for (int r = 0; r < pane.RowCount(); ++r) {
             rows.push_back(pane.CellText(r, 0));

@@ -63,6 +63,7 @@ frmMain::frmMain(ViewerHost host, QWidget* parent)
       files_(RootsOf(host_.drives)),
       folders_(host_.drives),
       tree_(TreeView1, ImageList2),
+      fileList_(ListView4),
       id3v2Pane_(ListView1, TextKind::Cp1252),
       id3v1Pane_(ListView2, TextKind::Cp1252),
       mpegPane_(ListView3, TextKind::Cp1252),
@@ -87,7 +88,6 @@ frmMain::frmMain(ViewerHost host, QWidget* parent)
     ListView3.setToolTip("Binary data of MP3");
     ListView3.setGeometry(Twips(0, 5400, 3495, 3495));
 
-    fileList_.SetView(ListView4);
     ListView4.setModel(&fileList_);
     ListView4.setObjectName("ListView4");
     ListView4.setUniformItemSizes(true);
@@ -114,7 +114,9 @@ frmMain::frmMain(ViewerHost host, QWidget* parent)
     setTabOrder(&ListView3, &TreeView1);
     setTabOrder(&TreeView1, &ListView4);
 
-    resize(Twips(0, 0, 9135, 8895).size());
+    // The controls have fixed places: the window keeps its designed size, with no maximise.
+    setFixedSize(Twips(0, 0, 9135, 8895).size());
+    setWindowFlag(Qt::WindowMaximizeButtonHint, false);
 
     connect(&ListView4, &QListView::clicked, this,
             [this](const QModelIndex& item) { ListView4_ItemClick(item); });
@@ -146,6 +148,9 @@ void frmMain::ListView4_ItemClick(const QModelIndex& item) {
     if (!item.isValid()) {
         return;
     }
+    // The clicked row is shown selected before the analysis, which may stop at a message box.
+    ListView4.setCurrentIndex(item);
+    ListView4.viewport()->repaint();
     AnalyseListedFile(state_, fileList_.CellText(item.row(), 0), panes_, services_);
 }
 
@@ -179,7 +184,6 @@ void frmMain::TreeView1_NodeClick(QTreeWidgetItem* item) {
         return;
     }
     veltrane::TreeView1_NodeClick(folderTree_, state_, fileList_, tree_.NodeOf(item));
-    fileList_.Flush();
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
@@ -223,10 +227,6 @@ void frmMain::SuspendRedraw() {
 }
 
 void frmMain::ResumeRedraw() {
-    // The panes' new rows reach their views at once, as one insertion each.
-    id3v2Pane_.Flush();
-    id3v1Pane_.Flush();
-    mpegPane_.Flush();
     setUpdatesEnabled(true);
 }
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/mod_AnalysisDriver.h"
+#include "analysis/mod_AnalysisDriver.h"
 #include "app/mod_QtToolkit.h"
 #include "browse/mod_LoadDirs.h"
 #include "platform/mod__DriveAPI.h"
@@ -48,7 +48,7 @@ class frmMain : public QWidget, private MessageBox, private WindowOps {
     QPlainTextEdit Text1;   // lyrics
 
     const AnalysisState& State() const { return state_; }
-    ListPane& FileList() { return fileList_; }
+    RowList& FileList() { return fileList_; }
     ListPane& Id3v2Pane() { return id3v2Pane_; }
     ListPane& Id3v1Pane() { return id3v1Pane_; }
     ListPane& MpegPane() { return mpegPane_; }

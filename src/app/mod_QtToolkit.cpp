@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QStyle>
-#include <QTimer>
 #include <memory>
 
 #include "common/mod__HelperFunctions.h"
@@ -41,8 +40,9 @@ std::string QtListPane::RawText(const QTreeWidgetItem& item, int column) {
 }
 
 void QtListPane::Clear() {
-    pending_.clear();
     view_.clear();
+    // A refilled pane shows its first row, as a new one does.
+    view_.scrollToTop();
 }
 
 void QtListPane::SetCell(QTreeWidgetItem& item, int column, std::string_view text) {
@@ -51,59 +51,27 @@ void QtListPane::SetCell(QTreeWidgetItem& item, int column, std::string_view tex
     item.setText(column, ShownText(cut, kind_));
 }
 
-QTreeWidgetItem* QtListPane::Row(int row) const {
-    const int inView = view_.topLevelItemCount();
-    if (row < inView) {
-        return view_.topLevelItem(row);
-    }
-    const auto pending = static_cast<std::size_t>(row - inView);
-    return pending < pending_.size() ? pending_[pending].get() : nullptr;
-}
-
-void QtListPane::Flush() {
-    if (pending_.empty()) {
-        return;
-    }
-    QList<QTreeWidgetItem*> rows;
-    rows.reserve(static_cast<qsizetype>(pending_.size()));
-    for (auto& row : pending_) {
-        rows.append(row.release());  // the view owns its rows
-    }
-    pending_.clear();
-    view_.addTopLevelItems(rows);
-}
-
 int QtListPane::AddRow(std::string_view text) {
-    if (view_.isSortingEnabled()) {
-        Flush();
-        auto item = std::make_unique<PaneItem>();
-        SetCell(*item, 0, text);
-        QTreeWidgetItem* added = item.get();
-        view_.addTopLevelItem(item.release());
-        return view_.indexOfTopLevelItem(added);
-    }
-    if (pending_.empty()) {
-        QTimer::singleShot(0, &view_, [this] { Flush(); });
-    }
-    pending_.push_back(std::make_unique<PaneItem>());
-    SetCell(*pending_.back(), 0, text);
-    return view_.topLevelItemCount() + static_cast<int>(pending_.size()) - 1;
+    auto item = std::make_unique<PaneItem>();
+    SetCell(*item, 0, text);
+    QTreeWidgetItem* added = item.get();
+    view_.addTopLevelItem(item.release());  // the view owns its rows
+    return view_.indexOfTopLevelItem(added);
 }
 
 void QtListPane::SetSubItem(int row, int column, std::string_view text) {
-    if (QTreeWidgetItem* item = Row(row)) {
+    if (QTreeWidgetItem* item = view_.topLevelItem(row)) {
         SetCell(*item, column, text);
     }
 }
 
 void QtListPane::SetCellColor(int row, int column, Rgb color) {
-    if (QTreeWidgetItem* item = Row(row)) {
+    if (QTreeWidgetItem* item = view_.topLevelItem(row)) {
         item->setForeground(column, QColor(color.red, color.green, color.blue));
     }
 }
 
 void QtListPane::SetSorting(bool on, int column) {
-    Flush();
     view_.setSortingEnabled(false);
     if (on) {
         view_.sortItems(column, Qt::AscendingOrder);
@@ -115,11 +83,11 @@ void QtListPane::SetSorting(bool on, int column) {
 }
 
 int QtListPane::RowCount() const {
-    return view_.topLevelItemCount() + static_cast<int>(pending_.size());
+    return view_.topLevelItemCount();
 }
 
 std::string QtListPane::CellText(int row, int column) const {
-    const QTreeWidgetItem* item = Row(row);
+    const QTreeWidgetItem* item = view_.topLevelItem(row);
     return item == nullptr ? std::string{} : RawText(*item, column);
 }
 
@@ -138,12 +106,11 @@ std::string QtListPane::ToolTip() const {
 }
 
 int QtFileList::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(shown_);
+    return parent.isValid() ? 0 : RowCount();
 }
 
 QVariant QtFileList::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid() ||
-        static_cast<std::size_t>(index.row()) >= shown_) {
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= RowCount()) {
         return {};
     }
     return ShownText(names_[static_cast<std::size_t>(index.row())], TextKind::HostName);
@@ -152,51 +119,27 @@ QVariant QtFileList::data(const QModelIndex& index, int role) const {
 void QtFileList::Clear() {
     beginResetModel();
     names_.clear();
-    shown_ = 0;
     endResetModel();
 }
 
 int QtFileList::AddRow(std::string_view text) {
-    if (names_.size() == shown_) {
-        QTimer::singleShot(0, this, [this] { Flush(); });
-    }
+    const int row = RowCount();
+    beginInsertRows(QModelIndex(), row, row);
     names_.emplace_back(BeforeNul(text));
-    return static_cast<int>(names_.size()) - 1;
-}
-
-void QtFileList::Flush() {
-    if (names_.size() == shown_) {
-        return;
-    }
-    beginInsertRows(QModelIndex(), static_cast<int>(shown_), static_cast<int>(names_.size()) - 1);
-    shown_ = names_.size();
     endInsertRows();
-}
-
-int QtFileList::RowCount() const {
-    return static_cast<int>(names_.size());
+    return row;
 }
 
 std::string QtFileList::CellText(int row, int column) const {
-    if (column != 0 || row < 0 || static_cast<std::size_t>(row) >= names_.size()) {
+    if (column != 0 || row < 0 || row >= RowCount()) {
         return {};
     }
     return names_[static_cast<std::size_t>(row)];
 }
 
-int QtFileList::FirstVisibleIndex() const {
-    if (view_ == nullptr) {
-        return 1;
-    }
-    const QModelIndex top = view_->indexAt(QPoint(1, 1));
-    return top.isValid() ? top.row() + 1 : 1;
-}
-
 void QtFileList::SetToolTip(std::string_view text) {
     toolTip_ = std::string(text);
-    if (view_ != nullptr) {
-        view_->setToolTip(ShownText(text, TextKind::HostName));
-    }
+    view_.setToolTip(ShownText(text, TextKind::HostName));
 }
 
 void QtTextPane::SetText(std::string_view text) {
@@ -219,15 +162,27 @@ ImageList::ImageList() {
     add("folderopen", "folder-open", QStyle::SP_DirOpenIcon);
 }
 
-QIcon ImageList::Icon(const std::string& image, const std::string& selectedImage) const {
-    QIcon icon;
-    const QIcon normal = Get(image);
-    const QIcon selected = Get(selectedImage);
-    for (const QSize size : {QSize(16, 16), QSize(32, 32)}) {
-        icon.addPixmap(normal.pixmap(size), QIcon::Normal);
-        icon.addPixmap(selected.pixmap(size), QIcon::Selected);
-    }
-    return icon;
+namespace {
+
+constexpr int kImageRole = kRawRole + 3;
+constexpr int kSelectedImageRole = kRawRole + 4;
+
+}  // namespace
+
+QtTreePane::QtTreePane(QTreeWidget& view, const ImageList& images) : view_(view), images_(images) {
+    QObject::connect(&view_, &QTreeWidget::currentItemChanged, &view_,
+                     [this](QTreeWidgetItem* current, QTreeWidgetItem* previous) {
+                         if (previous != nullptr) {
+                             previous->setIcon(0, Icon(*previous, kImageRole));
+                         }
+                         if (current != nullptr) {
+                             current->setIcon(0, Icon(*current, kSelectedImageRole));
+                         }
+                     });
+}
+
+QIcon QtTreePane::Icon(const QTreeWidgetItem& item, int role) const {
+    return images_.Get(item.data(0, role).toString().toStdString());
 }
 
 void QtTreePane::Clear() {
@@ -252,7 +207,9 @@ NodeId QtTreePane::AddNode(NodeId parent, std::optional<std::string> key, std::s
         item->setData(0, kRawRole + 1, QString::fromStdString(*key));
     }
     item->setText(0, ShownText(text, TextKind::HostName));
-    item->setIcon(0, images_.Icon(std::string(image), std::string(selectedImage)));
+    item->setData(0, kImageRole, QString::fromStdString(std::string(image)));
+    item->setData(0, kSelectedImageRole, QString::fromStdString(std::string(selectedImage)));
+    item->setIcon(0, Icon(*item, kImageRole));
     items_.push_back({item, position});
     const auto node = static_cast<NodeId>(items_.size());
     item->setData(0, kRawRole + 2, node);

@@ -9,8 +9,6 @@
 #include <QMap>
 #include <QPlainTextEdit>
 #include <QTreeWidget>
-#include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,51 +38,32 @@ class QtListPane final : public ListPane {
     // The bytes a row of the view holds in a column.
     static std::string RawText(const QTreeWidgetItem& item, int column);
 
-    // Hands the rows added since the last call to the view in one insertion. Rows also reach
-    // the view on their own at the next turn of the event loop.
-    void Flush();
-
   private:
     void SetCell(QTreeWidgetItem& item, int column, std::string_view text);
-    QTreeWidgetItem* Row(int row) const;
     QTreeWidget& view_;
     TextKind kind_;
     std::string toolTip_;
-    // Rows added but not yet in the view: inserting them one by one costs the view a layout
-    // pass each, which made a folder of 10,000 files slow to list.
-    std::vector<std::unique_ptr<QTreeWidgetItem>> pending_;
 };
 
 // The file list: a model of plain names behind a list view. A folder of many thousand files
-// costs a vector of names and one insertion, not a widget item per file; the view asks only
-// for the rows it shows.
-class QtFileList final : public QAbstractListModel, public ListPane {
+// costs a vector of names, not a widget item per file; the view asks only for the rows it shows.
+class QtFileList final : public QAbstractListModel, public RowList {
   public:
-    QtFileList() = default;
-    void SetView(QAbstractItemView& view) { view_ = &view; }
+    explicit QtFileList(QAbstractItemView& view) : view_(view) {}
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
     void Clear() override;
     int AddRow(std::string_view text) override;
-    void SetSubItem(int, int, std::string_view) override {}
-    void SetCellColor(int, int, Rgb) override {}
-    void SetSorting(bool, int) override {}
-    int RowCount() const override;
+    int RowCount() const override { return static_cast<int>(names_.size()); }
     std::string CellText(int row, int column) const override;
-    int FirstVisibleIndex() const override;
     void SetToolTip(std::string_view text) override;
     std::string ToolTip() const override { return toolTip_; }
 
-    // Hands the names added since the last call to the view in one insertion; they also reach
-    // it on their own at the next turn of the event loop.
-    void Flush();
-
   private:
-    QAbstractItemView* view_ = nullptr;
+    QAbstractItemView& view_;
     std::vector<std::string> names_;  // the host's bytes, shown decoded as UTF-8
-    std::size_t shown_ = 0;           // names the view has been told of
     std::string toolTip_;
 };
 
@@ -100,19 +79,21 @@ class QtTextPane final : public TextPane {
 };
 
 // The image list: icons by key, from the desktop theme with the style's icons as fallback.
+// Icons stay as the theme gives them (vector images where it has them), so they are drawn
+// sharp at every scale factor.
 class ImageList {
   public:
     ImageList();
-    QIcon Icon(const std::string& image, const std::string& selectedImage) const;
     QIcon Get(const std::string& key) const { return icons_.value(QString::fromStdString(key)); }
 
   private:
     QMap<QString, QIcon> icons_;
 };
 
+// The folder tree. A node shows its image, and its selected image while it is the current one.
 class QtTreePane final : public TreePane {
   public:
-    QtTreePane(QTreeWidget& view, const ImageList& images) : view_(view), images_(images) {}
+    QtTreePane(QTreeWidget& view, const ImageList& images);
     void Clear() override;
     NodeId AddNode(NodeId parent, std::optional<std::string> key, std::string_view text,
                    std::string_view image, std::string_view selectedImage) override;
@@ -127,6 +108,7 @@ class QtTreePane final : public TreePane {
     NodeId NodeOf(const QTreeWidgetItem* item) const;
 
   private:
+    QIcon Icon(const QTreeWidgetItem& item, int role) const;
     QTreeWidget& view_;
     const ImageList& images_;
     struct Node {

@@ -32,7 +32,7 @@ void ListSubFolders(const FolderAccess& folders, std::string_view folderPath,
 }
 
 void ListFiles(const FolderAccess& folders, std::string_view folderPath, std::string_view pattern,
-               ListPane& fileList) {
+               RowList& fileList) {
     const auto entries = folders.Find(WithTrailingBackslash(folderPath) + std::string(pattern));
     if (!entries) {
         return;
@@ -46,7 +46,7 @@ void ListFiles(const FolderAccess& folders, std::string_view folderPath, std::st
     }
 }
 
-void TreeView1_NodeClick(FolderTree& ctx, AnalysisState& state, ListPane& fileList, NodeId node) {
+void TreeView1_NodeClick(FolderTree& ctx, AnalysisState& state, RowList& fileList, NodeId node) {
     state.tActualNode = node;
     ctx.scratch.Clear();
     fileList.Clear();

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/mod_AnalysisDriver.h"
+#include "analysis/mod_AnalysisDriver.h"
 #include "browse/mod_LoadDirs.h"
 #include "platform/mod__DriveAPI.h"
 #include "platform/mod__Toolkit.h"
@@ -19,10 +19,10 @@ void ListSubFolders(const FolderAccess& folders, std::string_view folderPath, Sc
 
 // Appends a row per matching entry that is not a directory; hidden files are listed too.
 void ListFiles(const FolderAccess& folders, std::string_view folderPath, std::string_view pattern,
-               ListPane& fileList);
+               RowList& fileList);
 
 // A click on a folder node: it becomes the current folder and the file list shows its MP3s.
 // The panes and the analysis records stay as they are.
-void TreeView1_NodeClick(FolderTree& ctx, AnalysisState& state, ListPane& fileList, NodeId node);
+void TreeView1_NodeClick(FolderTree& ctx, AnalysisState& state, RowList& fileList, NodeId node);
 
 }  // namespace veltrane

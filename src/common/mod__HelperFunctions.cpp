@@ -335,6 +335,14 @@ std::string BigEndianToDecimal(std::string_view bytes, std::uint64_t zeroTail) {
     return out;
 }
 
+std::uint64_t ReadBigEndian(std::string_view bytes) {
+    std::uint64_t value = 0;
+    for (const char b : bytes) {
+        value = (value << 8) | static_cast<unsigned char>(b);
+    }
+    return value;
+}
+
 std::string ToHexUpper(std::uint64_t value) {
     static constexpr std::string_view kDigits = "0123456789ABCDEF";
     std::array<char, 16> digits{};

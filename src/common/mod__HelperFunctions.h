@@ -68,6 +68,14 @@ int CompareIgnoringCase(std::string_view a, std::string_view b);
 inline constexpr std::size_t kMaxExactCounterBytes = 4 * 1024;
 std::string BigEndianToDecimal(std::string_view bytes, std::uint64_t zeroTail = 0);
 
+// The unsigned number of up to eight bytes, most significant first (base 256).
+std::uint64_t ReadBigEndian(std::string_view bytes);
+
+// The characters of a frame identifier after upper-casing, as Windows-1252: digits, capitals
+// and "ÄÖÜß". The Lyrics3 reader's test for a text-like ending starts from the same set.
+inline constexpr std::string_view kIdentifierChars =
+    "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ\xC4\xD6\xDC\xDF";
+
 // Upper-case hexadecimal digits without leading zeros ("0" for zero).
 std::string ToHexUpper(std::uint64_t value);
 

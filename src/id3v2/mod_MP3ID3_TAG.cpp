@@ -26,22 +26,118 @@
 
 namespace veltrane {
 
-std::int32_t DecodeTagSize(std::span<const char, 4> bytes) {
-    std::int32_t size = 0;
-    for (const char b : bytes) {
-        size = size * 128 + static_cast<unsigned char>(b);
+std::optional<Id3v2Marker> ReadId3v2Marker(ByteView& bytes) {
+    const std::string head = bytes.Bytes(0, 10);
+    if (std::string_view(head).substr(0, 3) != "ID3") {
+        return std::nullopt;
     }
-    return size;
+    Id3v2Marker marker;
+    marker.Version = static_cast<std::uint8_t>(head[3]);
+    marker.Flags = static_cast<std::uint8_t>(head[5]);
+    for (std::size_t i = 6; i < 10; ++i) {
+        marker.Size = marker.Size * 128 + static_cast<unsigned char>(head[i]);
+    }
+    return marker;
 }
 
-std::string TagBody::Read(std::int64_t from, std::int64_t n) {
-    const std::int64_t end = std::min(held_, from + n);
-    if (from < 0 || from >= end) {
-        return {};
+FrameData::FrameData(ByteView& bytes, std::int64_t at, std::int64_t length, bool compressed,
+                     std::uint64_t limit)
+    : bytes_(bytes),
+      next_(at),
+      end_(at + std::max<std::int64_t>(length, 0)),
+      capacity_(static_cast<std::uint64_t>(end_ - at)),
+      limit_(limit),
+      compressed_(compressed) {
+    if (!compressed) {
+        return;
     }
-    std::string data(static_cast<std::size_t>(end - from), '\0');
-    reader_.Copy(fileOffset_ + from, data);
-    return data;
+    // The declared size, then the stream; a frame too short for the size field has its missing
+    // bytes read as zeros.
+    std::string declared =
+        bytes_.Bytes(at, static_cast<std::size_t>(std::min<std::int64_t>(4, end_ - at)));
+    declared.resize(4, '\0');
+    next_ = std::min(end_, at + 4);
+    const auto reachable = static_cast<std::uint64_t>(end_ - next_) * 1032U + 1024U;
+    capacity_ = std::min(ReadBigEndian(declared), reachable);
+    zlib_ = std::make_unique<z_stream>();
+    if (inflateInit(zlib_.get()) != Z_OK) {
+        zlib_.reset();
+    }
+}
+
+FrameData::~FrameData() {
+    if (zlib_) {
+        inflateEnd(zlib_.get());
+    }
+}
+
+std::size_t FrameData::Read(std::span<char> out) {
+    const std::uint64_t left = std::min(capacity_, limit_) - delivered_;
+    out = out.first(static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), left)));
+    std::size_t got = 0;
+    if (compressed_) {
+        got = out.empty() || !zlib_ ? 0 : Inflate(out);
+    } else {
+        got = static_cast<std::size_t>(
+            std::min<std::int64_t>(static_cast<std::int64_t>(out.size()), end_ - next_));
+        bytes_.Copy(next_, out.first(got));
+        next_ += static_cast<std::int64_t>(got);
+    }
+    delivered_ += got;
+    return got;
+}
+
+std::size_t FrameData::Inflate(std::span<char> out) {
+    z_stream& z = *zlib_;
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    while (!ended_ && z.avail_out > 0) {
+        if (z.avail_in == 0 && next_ < end_) {
+            input_.resize(static_cast<std::size_t>(std::min<std::int64_t>(kChunk, end_ - next_)));
+            bytes_.Copy(next_, input_);
+            next_ += static_cast<std::int64_t>(input_.size());
+            z.next_in = reinterpret_cast<Bytef*>(input_.data());
+            z.avail_in = static_cast<uInt>(input_.size());
+        }
+        const uInt before = z.avail_out;
+        const int status = inflate(&z, Z_NO_FLUSH);
+        // The end of the stream, a broken one, or no progress with nothing left to give it.
+        if (status != Z_OK || (z.avail_out == before && z.avail_in == 0 && next_ >= end_)) {
+            ended_ = true;
+        }
+    }
+    return out.size() - z.avail_out;
+}
+
+std::string FrameData::ReadAll() {
+    std::string data;
+    std::size_t step = compressed_ ? kChunk : static_cast<std::size_t>(end_ - next_);
+    for (;;) {
+        const std::size_t before = data.size();
+        data.resize(before + std::max<std::size_t>(step, 1));
+        const std::size_t got = Read(std::span<char>(data).subspan(before));
+        data.resize(before + got);
+        if (got == 0) {
+            return data;
+        }
+        step = std::max(step, data.size());
+    }
+}
+
+bool FrameData::OverLimit() {
+    if (delivered_ < limit_ || limit_ >= capacity_) {
+        return false;
+    }
+    if (!compressed_) {
+        return true;  // stored bytes beyond the limit
+    }
+    // One more byte past the limit tells.
+    char probe = '\0';
+    const std::uint64_t limit = limit_;
+    limit_ = delivered_ + 1;
+    const bool more = Read(std::span<char>(&probe, 1)) == 1;
+    limit_ = limit;
+    return more;
 }
 
 namespace {
@@ -62,49 +158,10 @@ char UpperIdChar(char c) {
 }
 
 struct SplitFault {
-    const char* description;
+    std::string description;
 };
 
-std::uint64_t BigEndian(TagBody& body, std::int64_t at, int length) {
-    std::uint64_t value = 0;
-    for (int i = 0; i < length; ++i) {
-        value = (value << 8) | body.At(at + i);
-    }
-    return value;
-}
-
 }  // namespace
-
-std::string InflateDeclared(std::string_view stream, std::uint64_t declaredSize) {
-    // Deflate cannot expand by more than about 1032 to 1, so the declared size is trusted only
-    // as far as the stream could fill it; the output grows with what is really produced.
-    const std::uint64_t reachable = static_cast<std::uint64_t>(stream.size()) * 1032U + 1024U;
-    const auto capacity = static_cast<std::size_t>(
-        std::min({declaredSize, reachable, static_cast<std::uint64_t>(kMaxInflatedFrame)}));
-    std::string out;
-    z_stream z{};
-    if (inflateInit(&z) != Z_OK) {
-        return out;
-    }
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(stream.data()));
-    z.avail_in = static_cast<uInt>(stream.size());
-    constexpr std::size_t kChunk = 64 * 1024;
-    // A stream that does not inflate completely keeps what was produced, as uncompress does.
-    int status = Z_OK;
-    while (status == Z_OK && out.size() < capacity) {
-        const std::size_t before = out.size();
-        out.resize(std::min(capacity, before + kChunk));
-        z.next_out = reinterpret_cast<Bytef*>(out.data() + before);
-        z.avail_out = static_cast<uInt>(out.size() - before);
-        status = inflate(&z, Z_NO_FLUSH);
-        out.resize(out.size() - z.avail_out);
-        if (status == Z_BUF_ERROR || (status == Z_OK && out.size() == before)) {
-            break;  // no progress: the input ran out
-        }
-    }
-    inflateEnd(&z);
-    return out;
-}
 
 std::int32_t ParseFrames(MessageBox& messages, TagBody& body, const Id3v2TagHeader& header,
                          std::vector<Id3v2Frame>& frames) {
@@ -113,6 +170,8 @@ std::int32_t ParseFrames(MessageBox& messages, TagBody& body, const Id3v2TagHead
     const std::int64_t last = body.Length() - 1;  // index of the body's closing zero byte
     const int idLength = header.IdLength;
     const std::int64_t frameHeaderSize = header.FrameHeaderSize;
+    std::uint64_t budgetLeft = kInflateBudget;
+    bool budgetShown = false;
     try {
         std::int64_t p = 0;
         while (p < tagSize) {
@@ -125,14 +184,14 @@ std::int32_t ParseFrames(MessageBox& messages, TagBody& body, const Id3v2TagHead
             }
             // Every character is tested; a zero byte (the padding) ends the list here.
             if (!std::all_of(id.begin(), id.end(), [](char c) {
-                    return c != '\0' && FrameIdChars.find(c) != std::string_view::npos;
+                    return c != '\0' && kIdentifierChars.find(c) != std::string_view::npos;
                 })) {
                 break;
             }
             if (p + 2 * idLength - 1 > last) {
                 throw SplitFault{"frame size reaches past the end of the tag"};
             }
-            const std::uint64_t size = BigEndian(body, p + idLength, idLength);
+            const std::uint64_t size = ReadBigEndian(body.Bytes(p + idLength, idLength));
             if (size > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
                 throw SplitFault{"frame size does not fit a 32-bit signed number"};
             }
@@ -157,11 +216,26 @@ std::int32_t ParseFrames(MessageBox& messages, TagBody& body, const Id3v2TagHead
                         throw SplitFault{"frame data reaches past the end of the tag"};
                     }
                     if (!compressed) {
-                        frame.Data = body.Read(dataAt, n);
+                        frame.Data = body.Data(dataAt, n, false, size).ReadAll();
                         frame.TailZeros = static_cast<std::uint64_t>(n) - frame.Data.size();
                     } else if (n >= 4) {
-                        const std::uint64_t declared = BigEndian(body, dataAt, 4);
-                        frame.Data = InflateDeclared(body.Read(dataAt + 4, n - 4), declared);
+                        const std::uint64_t limit =
+                            std::min<std::uint64_t>(kMaxInflatedFrame, budgetLeft);
+                        FrameData data = body.Data(dataAt, n, true, limit);
+                        frame.Data = data.ReadAll();
+                        if (limit < kMaxInflatedFrame && data.OverLimit()) {
+                            // Past the budget a frame shows nothing, and the message comes once.
+                            frame.Data.clear();
+                            if (!budgetShown) {
+                                messages.Show(
+                                    "compressed frames inflate to more than " +
+                                        std::to_string(kInflateBudget >> 20) +
+                                        " MiB in all; the frames past that are shown empty",
+                                    "ReadID3-SF", MessageIcon::Critical);
+                                budgetShown = true;
+                            }
+                        }
+                        budgetLeft -= std::min<std::uint64_t>(budgetLeft, frame.Data.size());
                     }
                     // A compressed frame too short for its size field has no data to inflate.
                 } else if (size < 5) {
@@ -196,13 +270,13 @@ void ReadId3v2(FileAccess& files, MessageBox& messages, const std::string& path,
         return;
     }
     // One block holds the tag header and, for most tags, every frame but the pictures.
-    BlockReader reader(*file, TagBody::kFirstBlock, TagBody::kBodyWindow);
-    const auto head = reader.Block(0, 10);
-    if (std::string_view(head.data(), 3) != "ID3") {
+    ByteView bytes(*file, TagBody::kFirstBlock, TagBody::kBodyWindow);
+    const auto marker = ReadId3v2Marker(bytes);
+    if (!marker) {
         return;
     }
-    header.TagSize = DecodeTagSize(std::span<const char, 4>(head.data() + 6, 4));
-    switch (head[3]) {
+    header.TagSize = marker->Size;
+    switch (marker->Version) {
         case 2:
             header.MajorVersion = 2;
             header.IdLength = 3;
@@ -223,7 +297,7 @@ void ReadId3v2(FileAccess& files, MessageBox& messages, const std::string& path,
     }
     try {
         const std::int64_t held = std::clamp<std::int64_t>(file->Size() - 10, 0, header.TagSize);
-        TagBody body(reader, 10, header.TagSize, held);
+        TagBody body(bytes, 10, header.TagSize, held);
         header.FramesRead = ParseFrames(messages, body, header, frames);
     } catch (const std::bad_alloc&) {
         messages.Show("Out of memory", "ReadID3nfo", MessageIcon::Critical);
@@ -293,11 +367,9 @@ std::string FormatFrameValue(MessageBox& messages, const Id3v2TagHeader& /*heade
             return "File has been played " + BigEndianToDecimal(data, frame.TailZeros) + " times";
         }
         if (id == "RBUF") {
-            std::uint32_t size = 0;
-            for (std::size_t i = 0; i < 3; ++i) {
-                size = (size << 8) | (i < data.size() ? static_cast<unsigned char>(data[i]) : 0U);
-            }
-            return std::to_string(size) + " bytes";
+            std::string size = data.substr(0, 3);
+            size.resize(3, '\0');
+            return std::to_string(ReadBigEndian(size)) + " bytes";
         }
         if (id == "SEEK") {
             return "found";

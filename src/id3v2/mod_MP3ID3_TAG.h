@@ -2,13 +2,18 @@
 // text each frame shows.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "platform/mod__FileAPI.h"
 #include "platform/mod__Toolkit.h"
+
+struct z_stream_s;  // zlib's stream state
 
 namespace veltrane {
 
@@ -33,12 +38,54 @@ struct Id3v2Frame {
     std::uint64_t TailZeros = 0;
 };
 
-// The allowed identifier characters after upper-casing (Windows-1252).
-inline constexpr std::string_view FrameIdChars =
-    "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ\xC4\xD6\xDC\xDF";
+// The "ID3" header at the start of a file, as every reader that looks for it decodes it.
+struct Id3v2Marker {
+    std::uint8_t Version = 0;  // the major version byte, whatever its value
+    std::uint8_t Flags = 0;
+    std::int32_t Size = 0;  // body size: base 128, each byte taken whole (bit 7 not cleared)
+};
+std::optional<Id3v2Marker> ReadId3v2Marker(ByteView& bytes);
 
-// The decoded "ID3" tag header size: base 128, each byte taken whole (bit 7 not cleared).
-std::int32_t DecodeTagSize(std::span<const char, 4> bytes);
+// The data of one frame, read front to back in chunks: the stored bytes [at, at + length) of
+// the view, or for a compressed frame what they inflate to. A compressed frame's data starts
+// with its inflated size (4 bytes, base 256), trusted only as far as the stream could fill it
+// (deflate expands at most about 1032 to 1); a stream that does not inflate completely gives
+// what it produced. No more than limit bytes are delivered.
+class FrameData {
+  public:
+    static constexpr std::size_t kChunk = 64 * 1024;
+
+    FrameData(ByteView& bytes, std::int64_t at, std::int64_t length, bool compressed,
+              std::uint64_t limit);
+    ~FrameData();
+    FrameData(const FrameData&) = delete;
+    FrameData& operator=(const FrameData&) = delete;
+
+    // The next bytes into out; 0 at the end of the data.
+    std::size_t Read(std::span<char> out);
+    // Everything not read yet.
+    std::string ReadAll();
+    // Whether the data goes on past the limit (asked once Read has reached it).
+    bool OverLimit();
+
+  private:
+    std::size_t Inflate(std::span<char> out);
+    ByteView& bytes_;
+    std::int64_t next_;  // next stored byte to read
+    std::int64_t end_;
+    std::uint64_t capacity_;  // what the data may hold, the limit aside
+    std::uint64_t limit_;
+    std::uint64_t delivered_ = 0;
+    bool compressed_;
+    std::unique_ptr<::z_stream_s> zlib_;  // compressed frames only
+    std::vector<char> input_;
+    bool ended_ = false;
+};
+
+// Compressed frames never inflate to more than this, whatever size they declare; everything
+// the frames of one tag inflate to together stays within kInflateBudget.
+inline constexpr std::size_t kMaxInflatedFrame = 16 * 1024 * 1024;
+inline constexpr std::size_t kInflateBudget = 32 * 1024 * 1024;
 
 // The tag body as the frame splitter sees it: TagSize + 1 bytes, the last always 0, and
 // everything past the end of the file zero. Bytes are fetched from the file as the splitter asks
@@ -50,18 +97,30 @@ class TagBody {
     static constexpr std::size_t kBodyWindow = 64 * 1024;
 
     // The body at fileOffset; held is how many of its bytes the file holds.
-    TagBody(BlockReader& reader, std::int64_t fileOffset, std::int32_t tagSize, std::int64_t held)
-        : reader_(reader), fileOffset_(fileOffset), tagSize_(tagSize), held_(held) {}
+    TagBody(ByteView& bytes, std::int64_t fileOffset, std::int32_t tagSize, std::int64_t held)
+        : bytes_(bytes), fileOffset_(fileOffset), tagSize_(tagSize), held_(held) {}
 
     std::int64_t Length() const { return static_cast<std::int64_t>(tagSize_) + 1; }
     unsigned char At(std::int64_t i) {
-        return i >= 0 && i < held_ ? reader_.Byte(fileOffset_ + i) : 0;
+        return i >= 0 && i < held_ ? bytes_.Byte(fileOffset_ + i) : 0;
     }
-    // The held bytes of [from, from + n); the rest of the range reads as zeros.
-    std::string Read(std::int64_t from, std::int64_t n);
+    // n bytes from index from on; those the file does not hold read as zeros.
+    std::string Bytes(std::int64_t from, int n) {
+        std::string out(static_cast<std::size_t>(n), '\0');
+        bytes_.Copy(fileOffset_ + from,
+                    std::span<char>(out).first(static_cast<std::size_t>(Held(from, n))));
+        return out;
+    }
+    // The data of a frame stored at [from, from + n), as far as the file holds it.
+    FrameData Data(std::int64_t from, std::int64_t n, bool compressed, std::uint64_t limit) {
+        return {bytes_, fileOffset_ + from, Held(from, n), compressed, limit};
+    }
 
   private:
-    BlockReader& reader_;
+    std::int64_t Held(std::int64_t from, std::int64_t n) const {
+        return std::clamp<std::int64_t>(held_ - from, 0, std::max<std::int64_t>(n, 0));
+    }
+    ByteView& bytes_;
     std::int64_t fileOffset_;
     std::int32_t tagSize_;
     std::int64_t held_;
@@ -75,13 +134,6 @@ void ReadId3v2(FileAccess& files, MessageBox& messages, const std::string& path,
 // Splits a version 2 or 3 body into frames; returns the number of frames kept.
 std::int32_t ParseFrames(MessageBox& messages, TagBody& body, const Id3v2TagHeader& header,
                          std::vector<Id3v2Frame>& frames);
-
-// Compressed frames never inflate to more than this, whatever size they declare.
-inline constexpr std::size_t kMaxInflatedFrame = 16 * 1024 * 1024;
-
-// Inflates a zlib stream into at most declaredSize bytes, allocating no more than the stream
-// can produce (zlib expands at most about 1032 to 1). Returns the bytes produced.
-std::string InflateDeclared(std::string_view stream, std::uint64_t declaredSize);
 
 // The "Value" text of one frame; a value that must be a number and is not gives a
 // "ReadID3dPAT" message and the empty text.

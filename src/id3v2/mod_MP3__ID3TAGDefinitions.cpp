@@ -1,5 +1,7 @@
 #include "id3v2/mod_MP3__ID3TAGDefinitions.h"
 
+#include <algorithm>
+
 #include "mpeg/mod_MP3_BinaryHeader.h"
 
 namespace veltrane {
@@ -451,53 +453,25 @@ void InitId3Definitions() {
 
 namespace {
 
-// Identifiers of three or four characters packed into one number each, so that a lookup
-// compares numbers rather than texts.
-constexpr std::uint32_t Packed(std::string_view id) {
-    std::uint32_t value = 0;
-    for (const char c : id) {
-        value = (value << 8) | static_cast<unsigned char>(c);
-    }
-    return value;
-}
-
 template <std::size_t N>
-constexpr std::array<std::uint32_t, N> PackAll(const std::array<std::string_view, N>& ids) {
-    std::array<std::uint32_t, N> packed{};
-    for (std::size_t k = 0; k < N; ++k) {
-        packed[k] = Packed(ids[k]);
-    }
-    return packed;
-}
-
-template <std::size_t N>
-std::optional<std::string_view> Lookup(const std::array<std::uint32_t, N>& ids,
+std::optional<std::string_view> Lookup(const std::array<std::string_view, N>& ids,
                                        const std::array<std::string_view, N>& descriptions,
-                                       std::string_view id, std::size_t length) {
-    if (id.size() != length) {
+                                       std::string_view id) {
+    const auto found = std::find(ids.begin(), ids.end(), id);
+    if (found == ids.end()) {
         return std::nullopt;
     }
-    const std::uint32_t wanted = Packed(id);
-    for (std::size_t k = 0; k < N; ++k) {
-        if (ids[k] == wanted) {
-            return descriptions[k];
-        }
-    }
-    return std::nullopt;
+    return descriptions[static_cast<std::size_t>(found - ids.begin())];
 }
 
 }  // namespace
 
 std::optional<std::string_view> LookupFrameDescription(std::uint8_t version, std::string_view id) {
     switch (version) {
-        case 2: {
-            static const auto packed = PackAll(FrameIds22);
-            return Lookup(packed, FrameDescriptions22, id, 3);
-        }
-        case 3: {
-            static const auto packed = PackAll(FrameIds23);
-            return Lookup(packed, FrameDescriptions23, id, 4);
-        }
+        case 2:
+            return Lookup(FrameIds22, FrameDescriptions22, id);
+        case 3:
+            return Lookup(FrameIds23, FrameDescriptions23, id);
         default:
             return std::nullopt;
     }

@@ -11,47 +11,34 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <vector>
 
 #include "common/mod__HelperFunctions.h"
+#include "id3v2/mod_MP3ID3_TAG.h"
 
 namespace veltrane {
 
 void InitMpegTables() {}
 
-namespace {
-
-std::uint8_t Byte(const std::vector<char>& block, std::size_t i) {
-    return static_cast<std::uint8_t>(block.at(i));
-}
-
-}  // namespace
-
-std::int64_t FindFirstHeader(BlockReader& reader, std::int64_t start) {
+std::int64_t FindFirstHeader(ByteView& bytes, std::int64_t start) {
     // A pair may be split across two blocks: the last byte of one and the first of the next.
     bool lastWasFF = false;
-    for (std::int64_t base = start; base < reader.Size();) {
-        const std::string_view block = reader.From(base);
+    for (std::int64_t base = std::max<std::int64_t>(start, 0); base < bytes.Size();) {
+        const auto block = bytes.Block(base);
         if (block.empty()) {
             break;
         }
-        const auto* bytes = reinterpret_cast<const unsigned char*>(block.data());
-        if (lastWasFF && (bytes[0] == 0xFA || bytes[0] == 0xFB)) {
+        const std::string_view text(block.data(), block.size());
+        if (lastWasFF && (text[0] == '\xFA' || text[0] == '\xFB')) {
             return base - 1;
         }
-        for (std::size_t i = 0; i + 1 < block.size(); ++i) {
-            const void* ff = std::memchr(bytes + i, 0xFF, block.size() - 1 - i);
-            if (ff == nullptr) {
-                break;
-            }
-            i = static_cast<std::size_t>(static_cast<const unsigned char*>(ff) - bytes);
-            if (bytes[i + 1] == 0xFA || bytes[i + 1] == 0xFB) {
+        for (auto i = text.find('\xFF'); i != std::string_view::npos && i + 1 < text.size();
+             i = text.find('\xFF', i + 1)) {
+            if (text[i + 1] == '\xFA' || text[i + 1] == '\xFB') {
                 return base + static_cast<std::int64_t>(i);
             }
         }
-        lastWasFF = bytes[block.size() - 1] == 0xFF;
-        base += static_cast<std::int64_t>(block.size());
+        lastWasFF = text.back() == '\xFF';
+        base += static_cast<std::int64_t>(text.size());
     }
     return -1;
 }
@@ -77,18 +64,11 @@ bool BinHeader(FileAccess& files, const std::string& path, MpegHeaderInfo& info)
     }
 
     // The first block holds the tag header, and the frame header behind a small tag.
-    BlockReader reader(*file, kFirstScanBlock, kScanBlock);
-    std::int64_t start = 0;
-    const auto head = reader.Block(0, 10);
-    if (head[0] == 'I' && head[1] == 'D' && head[2] == '3') {
-        // Each size byte counts whole: a non-conforming byte of 0x80 or more adds its full value.
-        for (int i = 0; i < 4; ++i) {
-            start = start * 128 + Byte(head, static_cast<std::size_t>(6 + i));
-        }
-        start += 10;
-    }
+    ByteView bytes(*file, kFirstScanBlock, kScanBlock);
+    const auto marker = ReadId3v2Marker(bytes);
+    const std::int64_t start = marker ? std::int64_t{marker->Size} + 10 : 0;
 
-    const std::int64_t offset = FindFirstHeader(reader, start);
+    const std::int64_t offset = FindFirstHeader(bytes, start);
     if (offset < 0) {
         // No header: nothing of an earlier file may stay behind.
         info = MpegHeaderInfo{};
@@ -98,11 +78,9 @@ bool BinHeader(FileAccess& files, const std::string& path, MpegHeaderInfo& info)
     info.FileSize = size;
     info.HeaderOffset = offset;
     // A header cut off by the end of the file takes zeros for its missing bytes.
-    const auto header = reader.Block(offset, 4);
-    const auto marker = reader.Block(offset + 36, 4);
-    const std::uint8_t b1 = Byte(header, 1);
-    const std::uint8_t b2 = Byte(header, 2);
-    const std::uint8_t b3 = Byte(header, 3);
+    const std::uint8_t b1 = bytes.Byte(offset + 1);
+    const std::uint8_t b2 = bytes.Byte(offset + 2);
+    const std::uint8_t b3 = bytes.Byte(offset + 3);
 
     info.Version = MpegVersionTable[(b1 & 0x18U) >> 3];
     info.Layer = MpegLayerTable[(b1 & 0x06U) >> 1];
@@ -142,7 +120,7 @@ bool BinHeader(FileAccess& files, const std::string& path, MpegHeaderInfo& info)
     info.PrivateBit = (b2 & 0x01U) != 0;
     info.CopyrightBit = (b3 & 0x08U) != 0;
     info.OriginalBit = (b3 & 0x04U) != 0;
-    info.IsVbr = std::string_view(marker.data(), 4) == "Xing";
+    info.IsVbr = bytes.Bytes(offset + 36, 4) == "Xing";
     return true;
 }
 

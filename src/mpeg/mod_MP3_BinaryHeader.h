@@ -70,6 +70,6 @@ bool BinHeader(FileAccess& files, const std::string& path, MpegHeaderInfo& info)
 // starts before the end of the file. Reads one small block, then large ones.
 inline constexpr std::size_t kFirstScanBlock = 4 * 1024;
 inline constexpr std::size_t kScanBlock = 64 * 1024;
-std::int64_t FindFirstHeader(BlockReader& reader, std::int64_t start);
+std::int64_t FindFirstHeader(ByteView& bytes, std::int64_t start);
 
 }  // namespace veltrane

@@ -81,8 +81,9 @@ int ExportPicture(FileAccess& files, MessageBox& messages, const std::string& pa
     if (!input) {
         return kPictureFailed;
     }
-    const auto frameHeader = ReadBlock(*input, picture->FrameFileOffset, 10);
-    if (std::string_view(frameHeader.data(), 4) != "APIC") {
+    ByteView bytes(*input, 16 * 1024);
+    const std::string frameHeader = bytes.Bytes(picture->FrameFileOffset, 10);
+    if (frameHeader.substr(0, 4) != "APIC") {
         return kPictureFailed;
     }
     const auto formatFlags = static_cast<unsigned char>(frameHeader[9]);
@@ -97,22 +98,11 @@ int ExportPicture(FileAccess& files, MessageBox& messages, const std::string& pa
         const std::int64_t dataAt = picture->FrameFileOffset + 10;
         const std::int64_t held =
             std::clamp<std::int64_t>(input->Size() - dataAt, 0, std::max(picture->Size, 0));
-        const auto stored = ReadBlock(*input, dataAt, static_cast<std::size_t>(held));
-        std::string data;
-        if ((formatFlags & 0x80U) == 0) {
-            data.assign(stored.begin(), stored.end());
-        } else {
-            std::array<char, 4> size{};
-            std::copy_n(stored.begin(), std::min<std::size_t>(4, stored.size()), size.begin());
-            std::uint32_t declared = 0;
-            for (const char b : size) {
-                declared = (declared << 8) | static_cast<unsigned char>(b);
-            }
-            const std::string_view stream =
-                stored.size() > 4 ? std::string_view(stored.data() + 4, stored.size() - 4)
-                                  : std::string_view{};
-            data = InflateDeclared(stream, declared);
-        }
+        const bool compressed = (formatFlags & 0x80U) != 0;
+        const std::string data =
+            FrameData(bytes, dataAt, held, compressed,
+                      compressed ? kMaxInflatedFrame : static_cast<std::uint64_t>(held))
+                .ReadAll();
 
         const auto z = data.find('\0', 1);
         if (z == std::string::npos) {

@@ -266,39 +266,12 @@ std::optional<std::vector<FoundEntry>> HostFolderAccess::Find(std::string_view p
         }
         entries.push_back(std::move(found));
     }
-    // Sorted by name ignoring case, ties by the exact bytes. The first eight lower-cased bytes
-    // of each name, packed into one number, settle most comparisons without touching the names.
-    struct Key {
-        std::uint64_t prefix;
-        std::size_t index;
-    };
-    std::vector<Key> keys;
-    keys.reserve(entries.size());
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        std::uint64_t prefix = 0;
-        const std::string& name = entries[i].name;
-        for (std::size_t k = 0; k < 8; ++k) {
-            const auto byte =
-                k < name.size() ? static_cast<unsigned char>(LowerAscii(name[k])) : 0U;
-            prefix = (prefix << 8) | byte;
-        }
-        keys.push_back({prefix, i});
-    }
-    std::sort(keys.begin(), keys.end(), [&entries](const Key& a, const Key& b) {
-        if (a.prefix != b.prefix) {
-            return a.prefix < b.prefix;
-        }
-        const std::string& x = entries[a.index].name;
-        const std::string& y = entries[b.index].name;
-        const int order = CompareIgnoringCase(x, y);
-        return order != 0 ? order < 0 : x < y;
+    // Sorted by name ignoring case, ties by the exact bytes.
+    std::sort(entries.begin(), entries.end(), [](const FoundEntry& a, const FoundEntry& b) {
+        const int order = CompareIgnoringCase(a.name, b.name);
+        return order != 0 ? order < 0 : a.name < b.name;
     });
-    std::vector<FoundEntry> sorted;
-    sorted.reserve(entries.size());
-    for (const Key& key : keys) {
-        sorted.push_back(std::move(entries[key.index]));
-    }
-    return sorted;
+    return entries;
 }
 
 std::uint32_t HostFolderAccess::Attributes(std::string_view path) const {

@@ -11,28 +11,19 @@
 
 namespace veltrane {
 
-std::vector<char> ReadBlock(InputFile& file, std::int64_t offset, std::size_t n) {
-    std::vector<char> block(n, '\0');
-    file.ReadAt(offset, block);
-    return block;
-}
-
-void BlockReader::Load(std::int64_t offset, std::size_t n) {
+void ByteView::Load(std::int64_t offset, std::size_t n) {
     const std::int64_t held = std::max<std::int64_t>(0, size_ - offset);
-    length_ = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(n), held));
-    if (length_ > capacity_) {
-        block_ = std::make_unique_for_overwrite<char[]>(length_);
-        capacity_ = length_;
-    }
+    block_.resize(
+        static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(n), held)));
     base_ = offset;
-    const std::size_t got = file_.ReadAt(offset, {block_.get(), length_});
-    std::fill(block_.get() + std::min(got, length_), block_.get() + length_, '\0');
-    // Blocks grow fourfold up to the later size: a small read where one is likely enough,
-    // large ones for a long scan.
+    const std::size_t got = file_.ReadAt(offset, block_);
+    // A short read leaves zeros, as a zero-filled buffer would.
+    std::fill(block_.begin() + static_cast<std::ptrdiff_t>(std::min(got, block_.size())),
+              block_.end(), '\0');
     blockSize_ = std::min(laterBlocks_, blockSize_ * 4);
 }
 
-void BlockReader::Copy(std::int64_t offset, std::span<char> out) {
+void ByteView::Copy(std::int64_t offset, std::span<char> out) {
     std::fill(out.begin(), out.end(), '\0');
     if (offset < 0 || offset >= size_ || out.empty()) {
         return;
@@ -40,36 +31,36 @@ void BlockReader::Copy(std::int64_t offset, std::span<char> out) {
     const auto wanted = static_cast<std::size_t>(
         std::min<std::int64_t>(static_cast<std::int64_t>(out.size()), size_ - offset));
     if (!Holds(offset, offset + static_cast<std::int64_t>(wanted))) {
-        if (wanted > std::max(blockSize_, laterBlocks_)) {
+        if (wanted > laterBlocks_) {
             file_.ReadAt(offset, out.first(wanted));
             return;
         }
-        Load(offset, blockSize_);
+        Load(offset, std::max(blockSize_, wanted));
     }
-    std::copy_n(block_.get() + (offset - base_), wanted, out.data());
+    const auto from = block_.begin() + (offset - base_);
+    std::copy(from, from + static_cast<std::ptrdiff_t>(wanted), out.begin());
 }
 
-std::vector<char> BlockReader::Block(std::int64_t offset, std::size_t n) {
-    std::vector<char> out(n, '\0');
+std::string ByteView::Bytes(std::int64_t offset, std::size_t n) {
+    std::string out(n, '\0');
     Copy(offset, out);
     return out;
 }
 
-unsigned char BlockReader::Byte(std::int64_t offset) {
+unsigned char ByteView::Byte(std::int64_t offset) {
     char byte = '\0';
     Copy(offset, std::span<char>(&byte, 1));
     return static_cast<unsigned char>(byte);
 }
 
-std::string_view BlockReader::From(std::int64_t offset) {
+std::span<const char> ByteView::Block(std::int64_t offset) {
     if (offset < 0 || offset >= size_) {
         return {};
     }
     if (!Holds(offset, offset + 1)) {
         Load(offset, blockSize_);
     }
-    const auto at = static_cast<std::size_t>(offset - base_);
-    return {block_.get() + at, length_ - at};
+    return std::span<const char>(block_).subspan(static_cast<std::size_t>(offset - base_));
 }
 
 void DriveRoots::Set(char letter, std::string hostRoot) {
@@ -267,81 +258,6 @@ std::optional<std::string> HostOpenProblem(const std::string& hostPath) {
         return "not a regular file";
     }
     return std::strerror(error);
-}
-
-// ---------------------------------------------------------------------------------------------
-
-class MemoryInputFile final : public InputFile {
-  public:
-    MemoryInputFile(MemoryFileAccess& owner, std::shared_ptr<std::string> bytes)
-        : owner_(owner), bytes_(std::move(bytes)), handles_(owner.openHandles_) {
-        ++*handles_;
-    }
-    ~MemoryInputFile() override { --*handles_; }
-    MemoryInputFile(const MemoryInputFile&) = delete;
-    MemoryInputFile& operator=(const MemoryInputFile&) = delete;
-
-    std::int64_t Size() const override { return static_cast<std::int64_t>(bytes_->size()); }
-
-    std::size_t ReadAt(std::int64_t offset, std::span<char> buffer) override {
-        const long number = owner_.reads_++;
-        if (number == owner_.failRead_ || offset < 0 || offset >= Size()) {
-            return 0;
-        }
-        const auto start = static_cast<std::size_t>(offset);
-        const std::size_t n = std::min(buffer.size(), bytes_->size() - start);
-        std::copy_n(bytes_->data() + start, n, buffer.data());
-        owner_.bytesDelivered_ += static_cast<std::int64_t>(n);
-        return n;
-    }
-
-  private:
-    MemoryFileAccess& owner_;
-    std::shared_ptr<std::string> bytes_;
-    std::shared_ptr<int> handles_;
-};
-
-class MemoryOutputFile final : public OutputFile {
-  public:
-    explicit MemoryOutputFile(std::shared_ptr<std::string> target) : target_(std::move(target)) {}
-    bool Write(std::span<const char> bytes) override {
-        target_->assign(bytes.begin(), bytes.end());
-        return true;
-    }
-
-  private:
-    std::shared_ptr<std::string> target_;
-};
-
-void MemoryFileAccess::Put(const std::string& path, std::string bytes) {
-    files_[path] = std::make_shared<std::string>(std::move(bytes));
-}
-
-void MemoryFileAccess::Remove(const std::string& path) {
-    files_.erase(path);
-}
-
-const std::string* MemoryFileAccess::Get(const std::string& path) const {
-    const auto it = files_.find(path);
-    return it == files_.end() ? nullptr : it->second.get();
-}
-
-std::unique_ptr<InputFile> MemoryFileAccess::OpenRead(const std::string& path) {
-    ++opens_;
-    const auto it = files_.find(path);
-    if (failOpen_ || it == files_.end()) {
-        return nullptr;
-    }
-    return std::make_unique<MemoryInputFile>(*this, it->second);
-}
-
-std::unique_ptr<OutputFile> MemoryFileAccess::CreateWrite(const std::string& path) {
-    if (failCreate_) {
-        return nullptr;
-    }
-    auto target = std::make_shared<std::string>();
-    files_[path] = target;
-    return std::make_unique<MemoryOutputFile>(target);
 }
 
 }  // namespace veltrane

@@ -45,40 +45,40 @@ class FileAccess {
     virtual std::unique_ptr<OutputFile> CreateWrite(const std::string& path) = 0;
 };
 
-// A zero-filled block of n bytes read at offset.
-std::vector<char> ReadBlock(InputFile& file, std::int64_t offset, std::size_t n);
-
-// Positioned reads served from one block held in memory: a read that lies in the block costs no
-// call to the file, one that does not reads a new block where it starts. Reads give what
-// ReadBlock gives: zeros past the end of the file, and nothing at all at a negative offset.
-class BlockReader {
+// The one way the readers reach a file's bytes: positioned reads at 64-bit offsets, served from
+// one block held in memory. Bytes outside the file (before its start or past its end) read as
+// zeros, whatever range is asked for, and nothing outside the block is ever touched. A read that
+// the block does not hold loads a new block where it starts, as large as the read when that is
+// larger than the block size; reads larger than the later block size go straight to the caller.
+class ByteView {
   public:
-    // The first block read is firstBlock bytes long; each later one four times the one before,
-    // up to laterBlocks.
-    BlockReader(InputFile& file, std::size_t firstBlock, std::size_t laterBlocks)
+    static constexpr std::size_t kLaterBlock = 64 * 1024;
+
+    // The first block loaded is firstBlock bytes long, each later one four times the one before,
+    // up to laterBlocks: a small read where one is likely enough, large ones for a long scan.
+    explicit ByteView(InputFile& file, std::size_t firstBlock = kLaterBlock,
+                      std::size_t laterBlocks = kLaterBlock)
         : file_(file), size_(file.Size()), blockSize_(firstBlock), laterBlocks_(laterBlocks) {}
     std::int64_t Size() const { return size_; }
-    // Reads n bytes at offset into the block now (no more than the file holds there).
-    void Load(std::int64_t offset, std::size_t n);
+
+    // out.size() bytes at offset.
     void Copy(std::int64_t offset, std::span<char> out);
-    std::vector<char> Block(std::int64_t offset, std::size_t n);
+    std::string Bytes(std::int64_t offset, std::size_t n);
     unsigned char Byte(std::int64_t offset);
-    // The bytes from offset to the end of the block holding it, a new block read there when
-    // none does; empty at or past the end of the file.
-    std::string_view From(std::int64_t offset);
+    // The bytes from offset to the end of the block holding it, a block loaded there when none
+    // does; empty at or past the end of the file. Valid until the next call on this view.
+    std::span<const char> Block(std::int64_t offset);
 
   private:
+    void Load(std::int64_t offset, std::size_t n);
     bool Holds(std::int64_t from, std::int64_t to) const {
-        return from >= base_ && to <= base_ + static_cast<std::int64_t>(length_);
+        return from >= base_ && to <= base_ + static_cast<std::int64_t>(block_.size());
     }
     InputFile& file_;
     std::int64_t size_;
     std::size_t blockSize_;
     std::size_t laterBlocks_;
-    // Not zero-filled in advance: only what a read does not deliver is cleared.
-    std::unique_ptr<char[]> block_;
-    std::size_t capacity_ = 0;
-    std::size_t length_ = 0;
+    std::vector<char> block_;  // the file's bytes from base_ on, never more than it holds there
     std::int64_t base_ = 0;
 };
 
@@ -119,41 +119,5 @@ bool CreateFolders(const std::string& hostPath);
 
 // The reason a host path cannot be opened for reading, or nullopt when it can.
 std::optional<std::string> HostOpenProblem(const std::string& hostPath);
-
-// Files held in memory, for tests and the fuzzer. Reads can be made to fail one by one.
-class MemoryFileAccess final : public FileAccess {
-  public:
-    void Put(const std::string& path, std::string bytes);
-    void Remove(const std::string& path);
-    const std::string* Get(const std::string& path) const;
-    // The read with this 0-based number (counted over all files since the last Reset) delivers
-    // nothing; -1 disables.
-    void FailRead(long number) { failRead_ = number; }
-    void FailOpen(bool fail) { failOpen_ = fail; }
-    void FailCreate(bool fail) { failCreate_ = fail; }
-    long ReadsMade() const { return reads_; }
-    std::int64_t BytesDelivered() const { return bytesDelivered_; }
-    int OpenHandles() const { return *openHandles_; }
-    int OpensMade() const { return opens_; }
-    void ResetCounters() {
-        reads_ = 0;
-        opens_ = 0;
-    }
-
-    std::unique_ptr<InputFile> OpenRead(const std::string& path) override;
-    std::unique_ptr<OutputFile> CreateWrite(const std::string& path) override;
-
-  private:
-    friend class MemoryInputFile;
-    friend class MemoryOutputFile;
-    std::map<std::string, std::shared_ptr<std::string>> files_;
-    std::shared_ptr<int> openHandles_ = std::make_shared<int>(0);
-    long failRead_ = -1;
-    long reads_ = 0;
-    std::int64_t bytesDelivered_ = 0;
-    int opens_ = 0;
-    bool failOpen_ = false;
-    bool failCreate_ = false;
-};
 
 }  // namespace veltrane

@@ -20,27 +20,33 @@ struct Rgb {
 };
 inline constexpr Rgb kPureBlue{0, 0, 255};
 
-// A report-form list: rows of up to three texts. A cell holds its text up to the first NUL,
-// as the native list control does, so every implementation cuts there on the way in.
-class ListPane {
+// A list of rows of text: the file list's one column, and the base of the report-form panes.
+// A cell holds its text up to the first NUL, as the native list control does, so every
+// implementation cuts there on the way in.
+class RowList {
   public:
-    virtual ~ListPane() = default;
+    virtual ~RowList() = default;
     virtual void Clear() = 0;
     // Appends a row with its first text; returns its 0-based position (valid until sorting is
     // switched on).
     virtual int AddRow(std::string_view text) = 0;
+    virtual int RowCount() const = 0;
+    // Text of a cell by 0-based row and column, in the order shown.
+    virtual std::string CellText(int row, int column) const = 0;
+    virtual void SetToolTip(std::string_view text) = 0;
+    virtual std::string ToolTip() const = 0;
+};
+
+// A report-form list: rows of up to three texts.
+class ListPane : public RowList {
+  public:
     // Sets the text of sub-item 1 or 2 of a row.
     virtual void SetSubItem(int row, int column, std::string_view text) = 0;
     virtual void SetCellColor(int row, int column, Rgb color) = 0;
     // Automatic sorting off, or on by a column, ascending, ignoring case.
     virtual void SetSorting(bool on, int column) = 0;
-    virtual int RowCount() const = 0;
-    // Text of a cell by 0-based row and column, in the order shown.
-    virtual std::string CellText(int row, int column) const = 0;
     // 1-based index of the first visible row.
     virtual int FirstVisibleIndex() const = 0;
-    virtual void SetToolTip(std::string_view text) = 0;
-    virtual std::string ToolTip() const = 0;
 };
 
 class TextPane {
@@ -141,40 +147,6 @@ class MemoryTextPane final : public TextPane {
 
   private:
     std::string text_;
-};
-
-class MemoryTree final : public TreePane {
-  public:
-    struct Node {
-        std::optional<std::string> key;
-        std::string text;
-        std::string image;
-        std::string selectedImage;
-        NodeId parent = kNoNode;
-        std::vector<NodeId> children;
-        std::size_t position = 0;  // among its siblings; nodes are only ever appended
-    };
-
-    void Clear() override {
-        nodes_.clear();
-        roots_.clear();
-    }
-    NodeId AddNode(NodeId parent, std::optional<std::string> key, std::string_view text,
-                   std::string_view image, std::string_view selectedImage) override;
-    int ChildCount(NodeId node) const override;
-    NodeId FirstChild(NodeId node) const override;
-    NodeId NextSibling(NodeId node) const override;
-    int Index(NodeId node) const override { return node; }
-    std::string FullPath(NodeId node) const override;
-    NodeId FirstNode() const override { return nodes_.empty() ? kNoNode : 1; }
-
-    const Node& Get(NodeId node) const { return nodes_.at(static_cast<std::size_t>(node - 1)); }
-    int NodeCount() const { return static_cast<int>(nodes_.size()); }
-    const std::vector<NodeId>& Roots() const { return roots_; }
-
-  private:
-    std::vector<Node> nodes_;  // node n is nodes_[n - 1]
-    std::vector<NodeId> roots_;
 };
 
 class MemoryScratchList final : public ScratchList {

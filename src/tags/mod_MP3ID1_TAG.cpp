@@ -28,8 +28,9 @@ bool ReadID1(FileAccess& files, const std::string& path, Id3v1Tag& tag) {
         return false;
     }
     // A file shorter than 128 bytes delivers nothing at a negative offset: no tag.
-    const auto block = ReadBlock(*file, file->Size() - 128, 128);
-    const std::string_view text(block.data(), block.size());
+    ByteView bytes(*file, 128);
+    const std::string block = bytes.Bytes(bytes.Size() - 128, 128);
+    const std::string_view text = block;
     // "TAG" marks a tag only as the block's first three bytes. The same letters further in are
     // audio data or text that happens to spell them; the fields would run past the block.
     if (text.substr(0, 3) != "TAG") {

@@ -1,7 +1,7 @@
 // Two reads:
 //
 //   offset      length  meaning
-//   0           6       "ID3", major version, revision, flags (0x10 announces a v2.4 footer)
+//   0           10      "ID3", major version, revision, flags (0x10 announces a v2.4 footer)
 //   size - 137  137     block bytes 0-8: Lyrics3 end marker in front of an ID3v1 tag;
 //                       bytes 9-136: the last 128 bytes, "TAG" at 9; without an ID3v1 tag the
 //                       end marker is looked for in block bytes 128-136
@@ -12,6 +12,8 @@
 
 #include <string_view>
 
+#include "id3v2/mod_MP3ID3_TAG.h"
+
 namespace veltrane {
 
 void CheckForTag(FileAccess& files, const std::string& path, TagPresence& presence) {
@@ -20,15 +22,14 @@ void CheckForTag(FileAccess& files, const std::string& path, TagPresence& presen
     if (!file) {
         return;
     }
-    const auto head = ReadBlock(*file, 0, 6);
-    if (std::string_view(head.data(), 3) == "ID3") {
+    ByteView bytes(*file, 16);
+    if (const auto marker = ReadId3v2Marker(bytes)) {
         presence.HasID3v2 = true;
-        presence.ID3v2Version = static_cast<std::uint8_t>(head[3]);
-        presence.ID3v2Footer =
-            presence.ID3v2Version == 4 && (static_cast<unsigned char>(head[5]) & 0x10U) != 0;
+        presence.ID3v2Version = marker->Version;
+        presence.ID3v2Footer = marker->Version == 4 && (marker->Flags & 0x10U) != 0;
     }
-    const auto tail = ReadBlock(*file, file->Size() - 137, 137);
-    const std::string_view block(tail.data(), tail.size());
+    const std::string tail = bytes.Bytes(bytes.Size() - 137, 137);
+    const std::string_view block = tail;
     presence.HasID3v1 = block.substr(9, 3) == "TAG";
     const std::string_view marker = presence.HasID3v1 ? block.substr(0, 9) : block.substr(128, 9);
     if (marker == "LYRICSEND" || marker == "LYRICS200") {

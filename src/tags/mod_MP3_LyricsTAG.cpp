@@ -23,9 +23,8 @@ namespace veltrane {
 
 namespace {
 
-// Digits, capitals, "ÄÖÜß" as Windows-1252 bytes, then " .;,'!)".
-constexpr std::string_view kTextLikeChars =
-    "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ\xC4\xD6\xDC\xDF .;,'!)";
+// A text-like byte is an identifier character or one of these.
+constexpr std::string_view kTextLikePunctuation = " .;,'!)";
 
 struct FieldId {
     std::string_view id;
@@ -48,8 +47,8 @@ constexpr std::string_view kBegin = "LYRICSBEGIN";
 }  // namespace
 
 EndKind CheckLyricsEnd(LyricsScan& scan) {
-    const auto bytes = scan.File->Block(scan.FileSize - scan.Back(), 9);
-    const std::string marker = ToUpperAscii(std::string_view(bytes.data(), bytes.size()));
+    const std::string bytes = scan.File->Bytes(scan.FileSize - scan.Back(), 9);
+    const std::string marker = ToUpperAscii(bytes);
     if (marker == "LYRICS200") {
         return kLyrics200;
     }
@@ -58,7 +57,8 @@ EndKind CheckLyricsEnd(LyricsScan& scan) {
     }
     int count = 0;
     for (std::size_t i = 5; i < 9; ++i) {
-        if (bytes[i] != '\0' && kTextLikeChars.find(bytes[i]) != std::string_view::npos) {
+        if (bytes[i] != '\0' && (kIdentifierChars.find(bytes[i]) != std::string_view::npos ||
+                                 kTextLikePunctuation.find(bytes[i]) != std::string_view::npos)) {
             ++count;
         }
     }
@@ -66,9 +66,9 @@ EndKind CheckLyricsEnd(LyricsScan& scan) {
 }
 
 std::string ReadLyricsBlock(LyricsScan& scan) {
-    const auto window = scan.File->Block(
+    const std::string window = scan.File->Bytes(
         scan.FileSize - scan.Back() - static_cast<std::int64_t>(kLyricsWindow), kLyricsWindow);
-    const std::string_view text(window.data(), window.size());
+    const std::string_view text = window;
     const auto begin = text.find(kBegin);
     if (begin == std::string_view::npos) {
         return {};
@@ -139,13 +139,12 @@ void GetLyrics(FileAccess& files, MessageBox& messages, const std::string& path,
     }
     // Everything the reader may look at lies in the file's last 5,337 bytes: one read.
     constexpr std::int64_t kTail = 137 + static_cast<std::int64_t>(kLyricsWindow);
-    BlockReader tail(*file, kTail, kTail);
-    tail.Load(std::max<std::int64_t>(0, tail.Size() - kTail), kTail);
+    ByteView tail(*file, kTail, kTail);
+    tail.Byte(std::max<std::int64_t>(0, tail.Size() - kTail));
     LyricsScan scan;
     scan.File = &tail;
     scan.FileSize = file->Size();
-    const auto id3 = tail.Block(scan.FileSize - 128, 4);
-    scan.HasID3v1 = std::string_view(id3.data(), 3) == "TAG";
+    scan.HasID3v1 = tail.Bytes(scan.FileSize - 128, 3) == "TAG";
     if (CheckLyricsEnd(scan) == kNoLyricsEnd) {
         return;
     }

@@ -25,7 +25,7 @@ struct LyricsTag {
 
 // The reader's working state for one call.
 struct LyricsScan {
-    BlockReader* File = nullptr;
+    ByteView* File = nullptr;
     std::int64_t FileSize = 0;
     bool HasID3v1 = false;
     // Distance back from the end of the file to where the end marker must begin.

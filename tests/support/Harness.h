@@ -4,9 +4,10 @@
 
 #include <string>
 
-#include "app/mod_AnalysisDriver.h"
+#include "analysis/mod_AnalysisDriver.h"
 #include "platform/mod__FileAPI.h"
 #include "platform/mod__Toolkit.h"
+#include "support/MemoryHost.h"
 
 namespace fixture {
 

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "app/mod_Report.h"
+#include "report/mod_Report.h"
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);

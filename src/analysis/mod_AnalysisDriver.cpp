@@ -1,4 +1,4 @@
-#include "app/mod_AnalysisDriver.h"
+#include "analysis/mod_AnalysisDriver.h"
 
 #include <exception>
 

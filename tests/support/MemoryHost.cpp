@@ -1,0 +1,120 @@
+#include "support/MemoryHost.h"
+
+#include <algorithm>
+
+namespace veltrane {
+
+class MemoryInputFile final : public InputFile {
+  public:
+    MemoryInputFile(MemoryFileAccess& owner, std::shared_ptr<std::string> bytes)
+        : owner_(owner), bytes_(std::move(bytes)), handles_(owner.openHandles_) {
+        ++*handles_;
+    }
+    ~MemoryInputFile() override { --*handles_; }
+    MemoryInputFile(const MemoryInputFile&) = delete;
+    MemoryInputFile& operator=(const MemoryInputFile&) = delete;
+
+    std::int64_t Size() const override { return static_cast<std::int64_t>(bytes_->size()); }
+
+    std::size_t ReadAt(std::int64_t offset, std::span<char> buffer) override {
+        const long number = owner_.reads_++;
+        if (number == owner_.failRead_ || offset < 0 || offset >= Size()) {
+            return 0;
+        }
+        const auto start = static_cast<std::size_t>(offset);
+        const std::size_t n = std::min(buffer.size(), bytes_->size() - start);
+        std::copy_n(bytes_->data() + start, n, buffer.data());
+        owner_.bytesDelivered_ += static_cast<std::int64_t>(n);
+        return n;
+    }
+
+  private:
+    MemoryFileAccess& owner_;
+    std::shared_ptr<std::string> bytes_;
+    std::shared_ptr<int> handles_;
+};
+
+class MemoryOutputFile final : public OutputFile {
+  public:
+    explicit MemoryOutputFile(std::shared_ptr<std::string> target) : target_(std::move(target)) {}
+    bool Write(std::span<const char> bytes) override {
+        target_->assign(bytes.begin(), bytes.end());
+        return true;
+    }
+
+  private:
+    std::shared_ptr<std::string> target_;
+};
+
+void MemoryFileAccess::Put(const std::string& path, std::string bytes) {
+    files_[path] = std::make_shared<std::string>(std::move(bytes));
+}
+
+void MemoryFileAccess::Remove(const std::string& path) {
+    files_.erase(path);
+}
+
+const std::string* MemoryFileAccess::Get(const std::string& path) const {
+    const auto it = files_.find(path);
+    return it == files_.end() ? nullptr : it->second.get();
+}
+
+std::unique_ptr<InputFile> MemoryFileAccess::OpenRead(const std::string& path) {
+    ++opens_;
+    const auto it = files_.find(path);
+    if (failOpen_ || it == files_.end()) {
+        return nullptr;
+    }
+    return std::make_unique<MemoryInputFile>(*this, it->second);
+}
+
+std::unique_ptr<OutputFile> MemoryFileAccess::CreateWrite(const std::string& path) {
+    if (failCreate_) {
+        return nullptr;
+    }
+    auto target = std::make_shared<std::string>();
+    files_[path] = target;
+    return std::make_unique<MemoryOutputFile>(target);
+}
+
+NodeId MemoryTree::AddNode(NodeId parent, std::optional<std::string> key, std::string_view text,
+                           std::string_view image, std::string_view selectedImage) {
+    auto& siblings =
+        parent == kNoNode ? roots_ : nodes_.at(static_cast<std::size_t>(parent - 1)).children;
+    Node node{std::move(key),
+              std::string(text),
+              std::string(image),
+              std::string(selectedImage),
+              parent,
+              {},
+              siblings.size()};
+    const auto id = static_cast<NodeId>(nodes_.size() + 1);
+    siblings.push_back(id);  // before nodes_ grows: the reference may point into it
+    nodes_.push_back(std::move(node));
+    return id;
+}
+
+int MemoryTree::ChildCount(NodeId node) const {
+    return static_cast<int>(Get(node).children.size());
+}
+
+NodeId MemoryTree::FirstChild(NodeId node) const {
+    const auto& children = Get(node).children;
+    return children.empty() ? kNoNode : children.front();
+}
+
+NodeId MemoryTree::NextSibling(NodeId node) const {
+    const Node& self = Get(node);
+    const auto& siblings = self.parent == kNoNode ? roots_ : Get(self.parent).children;
+    return self.position + 1 < siblings.size() ? siblings[self.position + 1] : kNoNode;
+}
+
+std::string MemoryTree::FullPath(NodeId node) const {
+    std::string path = Get(node).text;
+    for (NodeId up = Get(node).parent; up != kNoNode; up = Get(up).parent) {
+        path = Get(up).text + "\\" + path;
+    }
+    return path;
+}
+
+}  // namespace veltrane

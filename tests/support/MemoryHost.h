@@ -1,0 +1,86 @@
+// Test doubles for the host: files held in memory (reads can be made to fail one by one) and a
+// folder tree held in memory.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/mod__FileAPI.h"
+#include "platform/mod__Toolkit.h"
+
+namespace veltrane {
+
+// Files held in memory, for tests and the fuzzer. Reads can be made to fail one by one.
+class MemoryFileAccess final : public FileAccess {
+  public:
+    void Put(const std::string& path, std::string bytes);
+    void Remove(const std::string& path);
+    const std::string* Get(const std::string& path) const;
+    // The read with this 0-based number (counted over all files since the last Reset) delivers
+    // nothing; -1 disables.
+    void FailRead(long number) { failRead_ = number; }
+    void FailOpen(bool fail) { failOpen_ = fail; }
+    void FailCreate(bool fail) { failCreate_ = fail; }
+    long ReadsMade() const { return reads_; }
+    std::int64_t BytesDelivered() const { return bytesDelivered_; }
+    int OpenHandles() const { return *openHandles_; }
+    int OpensMade() const { return opens_; }
+    void ResetCounters() {
+        reads_ = 0;
+        opens_ = 0;
+    }
+
+    std::unique_ptr<InputFile> OpenRead(const std::string& path) override;
+    std::unique_ptr<OutputFile> CreateWrite(const std::string& path) override;
+
+  private:
+    friend class MemoryInputFile;
+    friend class MemoryOutputFile;
+    std::map<std::string, std::shared_ptr<std::string>> files_;
+    std::shared_ptr<int> openHandles_ = std::make_shared<int>(0);
+    long failRead_ = -1;
+    long reads_ = 0;
+    std::int64_t bytesDelivered_ = 0;
+    int opens_ = 0;
+    bool failOpen_ = false;
+    bool failCreate_ = false;
+};
+
+class MemoryTree final : public TreePane {
+  public:
+    struct Node {
+        std::optional<std::string> key;
+        std::string text;
+        std::string image;
+        std::string selectedImage;
+        NodeId parent = kNoNode;
+        std::vector<NodeId> children;
+        std::size_t position = 0;  // among its siblings; nodes are only ever appended
+    };
+
+    void Clear() override {
+        nodes_.clear();
+        roots_.clear();
+    }
+    NodeId AddNode(NodeId parent, std::optional<std::string> key, std::string_view text,
+                   std::string_view image, std::string_view selectedImage) override;
+    int ChildCount(NodeId node) const override;
+    NodeId FirstChild(NodeId node) const override;
+    NodeId NextSibling(NodeId node) const override;
+    int Index(NodeId node) const override { return node; }
+    std::string FullPath(NodeId node) const override;
+    NodeId FirstNode() const override { return nodes_.empty() ? kNoNode : 1; }
+
+    const Node& Get(NodeId node) const { return nodes_.at(static_cast<std::size_t>(node - 1)); }
+    int NodeCount() const { return static_cast<int>(nodes_.size()); }
+    const std::vector<NodeId>& Roots() const { return roots_; }
+
+  private:
+    std::vector<Node> nodes_;  // node n is nodes_[n - 1]
+    std::vector<NodeId> roots_;
+};
+
+}  // namespace veltrane
