@@ -224,6 +224,43 @@ TEST(ReadId3v2, InflatesAFrameDeclaring4GiBFromWhatTheStreamHolds) {
     EXPECT_EQ(inflated(BigEndian(100, 4) + "not zlib"), "");
 }
 
+// What a stream gives past a limit is not delivered, and the limit tells that there was more.
+TEST(FrameData, StopsAtItsLimitAndTellsWhetherMoreWasThere) {
+    const std::string stored = BigEndian(5, 4) + Compress("Hello");
+    MemoryFileAccess files;
+    files.Put("f", stored);
+    const auto file = files.OpenRead("f");
+    ByteView bytes(*file);
+    const auto size = static_cast<std::int64_t>(stored.size());
+    for (const bool compressed : {true, false}) {
+        FrameData cut(bytes, 0, size, compressed, 3);
+        EXPECT_EQ(cut.ReadAll(), compressed ? "Hel" : stored.substr(0, 3));
+        EXPECT_TRUE(cut.OverLimit());
+        FrameData whole(bytes, 0, size, compressed, stored.size());
+        EXPECT_EQ(whole.ReadAll().size(), compressed ? 5U : stored.size());
+        EXPECT_FALSE(whole.OverLimit());
+    }
+}
+
+// Everything the compressed frames of one tag inflate to stays within one budget: past it a
+// frame shows nothing and one message says why; a frame that still fits keeps its data.
+TEST(ReadId3v2, HoldsWhatTheFramesInflateToWithinOneBudget) {
+    const std::string big(12U << 20, 'A');
+    const std::string body = CompressedFrame23("TXXX", big) + CompressedFrame23("TXXX", big) +
+                             CompressedFrame23("TXXX", big) + CompressedFrame23("TIT2", "Hi") +
+                             CompressedFrame23("TXXX", big);
+    const auto r = ReadTag(Id3v2(3, body));
+    ASSERT_EQ(r.header.FramesRead, 5);
+    EXPECT_EQ(r.frames[0].Data, big);
+    EXPECT_EQ(r.frames[1].Data, big);
+    EXPECT_EQ(r.frames[2].Data, "");
+    EXPECT_EQ(r.frames[3].Data, "Hi");
+    EXPECT_EQ(r.frames[4].Data, "");
+    ASSERT_EQ(r.messages.size(), 1U);
+    EXPECT_EQ(r.messages[0].title, "ReadID3-SF");
+    EXPECT_NE(r.messages[0].text.find("32 MiB"), std::string::npos);
+}
+
 // A tag size pointing far past the end of a small file reads the same frames as a zero-filled
 // body of the full size, and allocates only what the file holds.
 TEST(ReadId3v2, ReadsATagWhoseSizePointsFarPastTheEnd) {

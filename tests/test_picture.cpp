@@ -140,6 +140,18 @@ TEST(ExportPicture, ReportsASignatureSearchThatRunsOffTheEnd) {
     EXPECT_TRUE(e.opened.empty());
 }
 
+// A compressed cover is written whole, however far past the frames' own cap it inflates.
+TEST(ExportPicture, WritesACompressedCoverWholePastSixteenMiB) {
+    const std::string cover = kPng + std::string(17U << 20, 'p');
+    const std::string data = ApicData("image/png", "", cover);
+    const auto e =
+        Click(WithPicture(Frame23("APIC", BigEndian(data.size(), 4) + Compress(data), 0, 0x80)));
+    EXPECT_EQ(e.result, 1);
+    ASSERT_TRUE(e.written);
+    EXPECT_EQ(e.written->size(), cover.size());
+    EXPECT_TRUE(*e.written == cover);
+}
+
 TEST(ExportPicture, SaysCannotWriteWhenTheFileCannotBeCreated) {
     const auto e = Click(WithPicture(Frame23("APIC", ApicData("image/png", "", kPng))), "APIC",
                          [](Harness& h) { h.files.FailCreate(true); });
@@ -170,6 +182,9 @@ class ThrowingFiles final : public FileAccess {
         throw std::runtime_error("device not ready");
     }
     std::unique_ptr<OutputFile> CreateWrite(const std::string&) override { return nullptr; }
+    std::optional<std::string> ReplaceProblem(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
 };
 
 }  // namespace

@@ -6,15 +6,25 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
+#include "analysis/mod_AnalysisDriver.h"
+#include "picture/mod_MP3ID3_Picture.h"
 #include "platform/mod__FileAPI.h"
 #include "platform/mod__Toolkit.h"
 #include "support/MemoryHost.h"
+#include "support/Mp3Builder.h"
 
 using namespace veltrane;
+using namespace fixture;
 namespace fs = std::filesystem;
 
 namespace {
+
+std::string Slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 class TempFolder {
   public:
@@ -125,23 +135,83 @@ TEST(HostFileAccess, MapsDrivePathsThroughItsRoots) {
     EXPECT_EQ(file->Size(), 3);
 }
 
-TEST(HostFileAccess, WritesAFreshFileButNotThroughALink) {
-    TempFolder temp;
-    HostFileAccess files;
-    const auto out = temp.Path() / "image.jpg";
-    {
-        auto file = files.CreateWrite(out.string());
-        ASSERT_TRUE(file);
-        EXPECT_TRUE(file->Write(std::string("new")));
-    }
-    EXPECT_EQ(fs::file_size(out), 3U);
+// The picture export in a real folder where something already stands under the picture's name:
+// what stands there is replaced only when it is a regular file other than the analysed one, and
+// is never written through or waited on.
+TEST(ExportIntoARealFolder, NeverWritesThroughOrOverWhatStandsUnderThePicturesName) {
+    const std::string png = Bytes({0x89, 'P', 'N', 'G'}) + "png body";
+    const std::string mp3 = Id3v2(3, Frame23("APIC", ApicData("image/png", "", png))) + MpegFrame();
+    struct Case {
+        const char* what;
+        std::function<void(const fs::path& folder, const fs::path& outside)> plant;
+        bool written;
+    };
+    const std::vector<Case> cases = {
+        {"nothing", [](const fs::path&, const fs::path&) {}, true},
+        {"a regular file",
+         [](const fs::path& f, const fs::path&) { std::ofstream(f / "image.png") << "old"; }, true},
+        {"a hard link to a file elsewhere",
+         [](const fs::path& f, const fs::path& outside) {
+             fs::create_hard_link(outside, f / "image.png");
+         },
+         true},
+        {"a symbolic link",
+         [](const fs::path& f, const fs::path& outside) {
+             fs::create_symlink(outside, f / "image.png");
+         },
+         false},
+        {"a FIFO",
+         [](const fs::path& f, const fs::path&) {
+             ASSERT_EQ(::mkfifo((f / "image.png").c_str(), 0644), 0);
+         },
+         false},
+        {"a folder",
+         [](const fs::path& f, const fs::path&) { fs::create_directory(f / "image.png"); }, false},
+        {"a hard link to the analysed file",
+         [](const fs::path& f, const fs::path&) {
+             fs::create_hard_link(f / "song.mp3", f / "image.png");
+         },
+         false},
+        {"the analysed file itself",
+         [](const fs::path& f, const fs::path&) {
+             fs::rename(f / "song.mp3", f / "image.png");
+             fs::create_symlink(f / "image.png", f / "song.mp3");
+         },
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder temp;
+        const fs::path folder = temp.Path() / "out";
+        fs::create_directory(folder);
+        const auto outside = temp.Write("outside.mp3", "outside");
+        std::ofstream(folder / "song.mp3", std::ios::binary) << mp3;
+        c.plant(folder, outside);
 
-    const auto victim = temp.Write("song.mp3", "audio");
-    const auto link = temp.Path() / "image.png";
-    fs::create_symlink(victim, link);
-    EXPECT_FALSE(files.CreateWrite(link.string()));
-    std::ifstream in(victim);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "audio");
+        HostFileAccess files;
+        MemoryMessageBox messages;
+        MemoryWindowOps window;
+        Services services{files, messages, window};
+        AnalysisState state;
+        state.sActualFile = (folder / "song.mp3").string();
+        ReadId3v2(files, messages, state.sActualFile, state.Id3v2Header, state.Id3v2Frames);
+        std::string name;
+        const int result = PictureRowClick(state, "APIC", services, folder.string(), false, name);
+
+        EXPECT_EQ(result, c.written ? 1 : -1);
+        EXPECT_EQ(messages.Messages().size(), c.written ? 0U : 1U);
+        EXPECT_EQ(Slurp(outside), "outside");
+        EXPECT_EQ(Slurp(folder / "song.mp3"), mp3);
+        if (c.written) {
+            EXPECT_EQ(Slurp(folder / "image.png"), png);
+        }
+        std::size_t entries = 0;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            EXPECT_NE(entry.path().filename().string()[0], '.') << "left behind: " << entry.path();
+            ++entries;
+        }
+        EXPECT_EQ(entries, 2U);
+    }
 }
 
 TEST(MemoryTree, JoinsFullPathsWithBackslashesAndWalksSiblings) {

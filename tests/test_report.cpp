@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -86,7 +87,32 @@ TEST_F(ReportTool, PrintsTheFourPanesAsText) {
                            "Comment\tComment\n"
                            "Genre\tRock\n"
                            "[Lyrics]\n"
-                           " NO LYRICS FOUND\n");
+                           "   NO LYRICS FOUND\n");
+}
+
+// A title that clears the screen, and a name and tags that would forge sections: every control
+// character shows as an escape, one row is one line, and the lyrics lines are indented.
+TEST_F(ReportTool, ShowsControlCharactersInTextAsEscapesSoNothingForgesARow) {
+    const auto path = Write("a\n[ID3v1]\x1b.mp3",
+                            MpegFrame(6000) + Lyrics3v1("x\r\n[ID3v1]\r\nArtist\tme") +
+                                Id3v1({"\x1b[2J\\t\n[ID3v1]", "A\tB\x7f\x81", "", "", "", 1, 0}));
+    const auto run = Report({path});
+    std::vector<std::string> lines;
+    std::istringstream in(run.out);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "[ID3v1]"), 1);
+    EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
+    const auto has = [&](const std::string& line) {
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    };
+    EXPECT_TRUE(has("== " + (folder_ / "a\\n[ID3v1]\\x1b.mp3").string()));
+    EXPECT_TRUE(has("Title\t\\x1b[2J\\\\t\\n[ID3v1]"));
+    EXPECT_TRUE(has("Artist\tA\\tB\\x7f\\u0081"));
+    EXPECT_TRUE(has("  x"));
+    EXPECT_TRUE(has("  [ID3v1]"));
+    EXPECT_TRUE(has("  Artist\\tmeLYRICS "));
 }
 
 TEST_F(ReportTool, PrintsOneJsonDocumentWithEveryCellDecoded) {

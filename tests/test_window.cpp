@@ -19,6 +19,7 @@ namespace {
 struct Message {
     std::string text, title;
     MessageIcon icon;
+    int selectedFile;  // the file list's selected row while the box is up
 };
 
 class Window : public ::testing::Test {
@@ -52,7 +53,7 @@ class Window : public ::testing::Test {
         host.shellOpen = [this](const std::string& path) { opened_.push_back(path); };
         host.showMessage = [this](const std::string& text, const std::string& title,
                                   MessageIcon icon) {
-            messages_.push_back({text, title, icon});
+            messages_.push_back({text, title, icon, window_->ListView4.currentIndex().row()});
         };
         host.pictureFolder = (root_ / "pictures").string();
         window_ = std::make_unique<frmMain>(host);
@@ -230,14 +231,32 @@ TEST_F(Window, TheFileListsTooltipFollowsThePointer) {
     EXPECT_EQ(w.FileList().ToolTip(), "kept");
 }
 
-TEST_F(Window, ShowsTheAnalysisMessagesAsMessageBoxes) {
+TEST_F(Window, ShowsTheAnalysisMessagesAsMessageBoxesOverTheClickedFile) {
     Write("bad.mp3", Id3v2(3, Frame23("TLEN", Text("soon"))) + MpegFrame());
     auto& w = Open();
+    ClickFile(w, 1);  // root.mp3
     ClickFile(w, 0);
     ASSERT_EQ(messages_.size(), 1U);
     EXPECT_EQ(messages_[0].title, "ReadID3dPAT");
     EXPECT_EQ(messages_[0].icon, MessageIcon::Critical);
+    EXPECT_EQ(messages_[0].selectedFile, 0);
     EXPECT_TRUE(w.updatesEnabled());
+}
+
+TEST_F(Window, ShowsARefilledPaneFromItsFirstRowInAWindowOfFixedSize) {
+    std::string frames;
+    for (int i = 0; i < 40; ++i) {
+        frames += Frame23("TXXX", Text("value " + std::to_string(i)));
+    }
+    Write("a.mp3", Id3v2(3, frames) + MpegFrame());
+    Write("b.mp3", Id3v2(3, frames) + MpegFrame());
+    auto& w = Open();
+    ClickFile(w, 0);
+    w.ListView1.scrollToBottom();
+    ASSERT_GT(w.Id3v2Pane().FirstVisibleIndex(), 1);
+    ClickFile(w, 1);
+    EXPECT_EQ(w.Id3v2Pane().FirstVisibleIndex(), 1);
+    EXPECT_EQ(w.minimumSize(), w.maximumSize());
 }
 
 TEST(WindowWithoutDrives, StartsWithAnEmptyTreeAndList) {

@@ -1,6 +1,7 @@
 #include "analysis/mod_AnalysisDriver.h"
 
 #include <exception>
+#include <new>
 
 #include "display/mod_showMP3_Data.h"
 #include "picture/mod_MP3ID3_Picture.h"
@@ -21,20 +22,44 @@ class RedrawSuspended {
     WindowOps& window_;
 };
 
+// A reader and its display: memory running out anywhere in them ends the step with the
+// reader's message, and the next step runs.
+template <typename Step>
+void Guarded(MessageBox& messages, std::string_view title, MessageIcon icon, Step step) {
+    try {
+        step();
+    } catch (const std::bad_alloc&) {
+        messages.Show("Out of memory", title, icon);
+    }
+}
+
 }  // namespace
 
 void AnalyseActualFile(AnalysisState& state, ResultPanes& panes, Services& services) {
     const std::string& path = state.sActualFile;
     const RedrawSuspended suspended(services.Window);
-    CheckForTag(services.Files, path, state.Presence);
-    BinHeader(services.Files, path, state.Mpeg);
-    ShowMpegHeader(panes.ListView3, state.Mpeg);
-    ReadId3v2(services.Files, services.Messages, path, state.Id3v2Header, state.Id3v2Frames);
-    ShowId3v2(panes.ListView1, services.Messages, state.Id3v2Header, state.Id3v2Frames);
-    ReadID1(services.Files, path, state.Id3v1);
-    ShowID1(panes.ListView2, state.Id3v1);
-    GetLyrics(services.Files, services.Messages, path, state.Lyrics);
-    ShowLyrics(panes.Text1, state.Lyrics);
+    MessageBox& messages = services.Messages;
+    try {
+        CheckForTag(services.Files, path, state.Presence);
+    } catch (const std::bad_alloc&) {
+        state.Presence = TagPresence{};  // the presence check shows no messages
+    }
+    Guarded(messages, "BinHeader", MessageIcon::None, [&] {
+        BinHeader(services.Files, path, state.Mpeg);
+        ShowMpegHeader(panes.ListView3, state.Mpeg);
+    });
+    Guarded(messages, "ReadID3nfo", MessageIcon::Critical, [&] {
+        ReadId3v2(services.Files, messages, path, state.Id3v2Header, state.Id3v2Frames);
+        ShowId3v2(panes.ListView1, messages, state.Id3v2Header, state.Id3v2Frames);
+    });
+    Guarded(messages, "ReadID1", MessageIcon::Critical, [&] {
+        ReadID1(services.Files, path, state.Id3v1);
+        ShowID1(panes.ListView2, state.Id3v1);
+    });
+    Guarded(messages, "GetLyrics", MessageIcon::None, [&] {
+        GetLyrics(services.Files, messages, path, state.Lyrics);
+        ShowLyrics(panes.Text1, state.Lyrics);
+    });
 }
 
 void AnalyseListedFile(AnalysisState& state, std::string_view rowText, ResultPanes& panes,

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 #include "common/mod__HelperFunctions.h"
 
@@ -25,12 +26,11 @@ namespace veltrane {
 namespace {
 
 struct PictureFault {
-    const char* description;
+    std::string description;
 };
 
 // BM, zero-one, GIF, JPEG (JFIF), PNG: a picture starts where the first of them begins.
-bool SignatureAt(std::string_view data, std::size_t j) {
-    const std::string_view four = data.substr(j, 4);
+bool SignatureAt(std::string_view four) {
     return four.substr(0, 2) == "BM" || four.substr(0, 2) == std::string_view("\x00\x01", 2) ||
            four.substr(0, 3) == "GIF" || four == "\xFF\xD8\xFF\xE0" || four == "\x89PNG";
 }
@@ -41,6 +41,75 @@ std::string JoinFolder(const std::string& folder, const std::string& name) {
     }
     return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
+
+// Finds the picture in the frame data in one pass, holding no more of it than the MIME type
+// and the last four bytes: index 0 the text encoding, the MIME type up to the zero byte z, the
+// picture type, the description up to the next zero byte d (z + 2 when there is none), then
+// the picture from the first signature at or after d. Without "image" in the MIME type the
+// picture is everything from z + 2 on.
+class PictureScan {
+  public:
+    static constexpr std::size_t kMaxMime = 4096;
+
+    // Takes the next bytes; false once the start is settled and nothing more is needed.
+    bool Add(std::string_view chunk) {
+        for (const char c : chunk) {
+            const std::uint64_t i = seen_++;
+            last_ = {last_[1], last_[2], last_[3], c};
+            if (!z_) {
+                if (i >= 1 && c == '\0') {
+                    z_ = i;
+                    isImage_ = FindIgnoringCase(mime_, "image") != std::string::npos;
+                } else if (i >= 1) {
+                    if (mime_.size() == kMaxMime) {
+                        throw PictureFault{
+                            "the picture frame's MIME type is longer than 4096 bytes"};
+                    }
+                    mime_.push_back(c);
+                }
+                continue;
+            }
+            if (!isImage_) {
+                return false;
+            }
+            if (!d_ && i >= *z_ + 2 && c == '\0') {
+                d_ = i;
+            }
+            if (i >= *z_ + 5 && SignatureAt(std::string_view(last_.data(), last_.size()))) {
+                const std::uint64_t j = i - 3;
+                fromZ2_ = fromZ2_.value_or(j);
+                if (d_ && j >= *d_) {
+                    fromD_ = j;
+                    return false;
+                }
+            }
+        }
+        return true;
+    }
+
+    const std::string& Mime() const { return mime_; }
+    // Where the picture starts once every byte was seen (or Add said it was settled).
+    std::uint64_t Start() const {
+        if (!z_) {
+            throw PictureFault{"the picture frame has no end of its MIME type"};
+        }
+        if (!isImage_) {
+            return *z_ + 2;
+        }
+        const auto start = d_ ? fromD_ : fromZ2_;
+        if (!start) {
+            throw PictureFault{"no picture signature before the end of the frame"};
+        }
+        return *start;
+    }
+
+  private:
+    std::uint64_t seen_ = 0;
+    std::array<char, 4> last_{};  // the bytes i - 3 to i
+    std::string mime_;
+    bool isImage_ = false;
+    std::optional<std::uint64_t> z_, d_, fromZ2_, fromD_;
+};
 
 }  // namespace
 
@@ -93,43 +162,28 @@ int ExportPicture(FileAccess& files, MessageBox& messages, const std::string& pa
         return kPictureFailed;
     }
     try {
-        // The frame's bytes as far as the file holds them: a size reaching past the end of the
-        // file allocates nothing for bytes that are not there.
+        // The frame's bytes as far as the file holds them; what they inflate to is read twice,
+        // once to find the picture and once to write it, and never held whole in memory.
         const std::int64_t dataAt = picture->FrameFileOffset + 10;
         const std::int64_t held =
             std::clamp<std::int64_t>(input->Size() - dataAt, 0, std::max(picture->Size, 0));
         const bool compressed = (formatFlags & 0x80U) != 0;
-        const std::string data =
-            FrameData(bytes, dataAt, held, compressed,
-                      compressed ? kMaxInflatedFrame : static_cast<std::uint64_t>(held))
-                .ReadAll();
+        const std::uint64_t limit =
+            compressed ? kMaxInflatedPicture : static_cast<std::uint64_t>(held);
+        std::string chunk(FrameData::kChunk, '\0');
 
-        const auto z = data.find('\0', 1);
-        if (z == std::string::npos) {
-            throw PictureFault{"the picture frame has no end of its MIME type"};
+        PictureScan scan;
+        FrameData scanned(bytes, dataAt, held, compressed, limit);
+        for (std::size_t n; (n = scanned.Read(chunk)) > 0;) {
+            if (!scan.Add(std::string_view(chunk).substr(0, n))) {
+                break;
+            }
         }
-        const std::string_view mime = std::string_view(data).substr(1, z - 1);
+        const std::uint64_t start = scan.Start();
         bool isImage = false;
-        outName = PictureFileName(folder, mime, isImage);
-        std::size_t start = z + 2;
-        if (isImage) {
-            std::size_t d = data.find('\0', std::min(z + 2, data.size()));
-            if (d == std::string::npos) {
-                d = z + 2;
-            }
-            std::size_t j = d;
-            for (;; ++j) {
-                if (j + 3 >= data.size()) {
-                    throw PictureFault{"no picture signature before the end of the frame"};
-                }
-                if (SignatureAt(data, j)) {
-                    break;
-                }
-            }
-            start = j;
-        }
-        if (start >= data.size()) {
-            throw PictureFault{"the picture frame holds no picture data"};
+        outName = PictureFileName(folder, scan.Mime(), isImage);
+        if (const auto problem = files.ReplaceProblem(outName, path)) {
+            throw PictureFault{*problem};
         }
         const auto output = files.CreateWrite(outName);
         if (!output) {
@@ -137,7 +191,24 @@ int ExportPicture(FileAccess& files, MessageBox& messages, const std::string& pa
                           "GetPicture", MessageIcon::Information);
             return kPictureFailed;
         }
-        if (!output->Write(std::string_view(data).substr(start))) {
+        FrameData data(bytes, dataAt, held, compressed, limit);
+        std::uint64_t at = 0;
+        std::uint64_t written = 0;
+        for (std::size_t n; (n = data.Read(chunk)) > 0; at += n) {
+            const std::uint64_t skip = std::min<std::uint64_t>(n, start - std::min(start, at));
+            if (!output->Write(std::string_view(chunk).substr(skip, n - skip))) {
+                throw PictureFault{"the picture file could not be written completely"};
+            }
+            written += n - skip;
+        }
+        if (written == 0) {
+            throw PictureFault{"the picture frame holds no picture data"};
+        }
+        if (data.OverLimit()) {
+            throw PictureFault{"the picture inflates to more than " +
+                               std::to_string(kMaxInflatedPicture >> 20) + " MiB"};
+        }
+        if (!output->Commit()) {
             throw PictureFault{"the picture file could not be written completely"};
         }
         return kPictureWritten;

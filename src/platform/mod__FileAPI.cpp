@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -154,31 +155,50 @@ class HostInputFile final : public InputFile {
     std::int64_t size_;
 };
 
+// Written under a temporary name in the target's folder, created new (never an existing file,
+// never through a link), then renamed over the target: a hard link, FIFO or device planted under
+// the target's name is never written through or waited on.
 class HostOutputFile final : public OutputFile {
   public:
-    explicit HostOutputFile(int fd) : fd_(fd) {}
-    ~HostOutputFile() override { ::close(fd_); }
+    HostOutputFile(int fd, std::string temporary, std::string target)
+        : fd_(fd), temporary_(std::move(temporary)), target_(std::move(target)) {}
+    ~HostOutputFile() override {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        if (!committed_) {
+            ::unlink(temporary_.c_str());
+        }
+    }
     HostOutputFile(const HostOutputFile&) = delete;
     HostOutputFile& operator=(const HostOutputFile&) = delete;
 
     bool Write(std::span<const char> bytes) override {
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t put =
-                ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+        while (!bytes.empty()) {
+            const ssize_t put = ::write(fd_, bytes.data(), bytes.size());
             if (put < 0 && errno == EINTR) {
                 continue;
             }
             if (put <= 0) {
                 return false;
             }
-            done += static_cast<std::size_t>(put);
+            bytes = bytes.subspan(static_cast<std::size_t>(put));
         }
         return true;
     }
 
+    bool Commit() override {
+        const bool closed = ::close(fd_) == 0;
+        fd_ = -1;
+        committed_ = closed && ::rename(temporary_.c_str(), target_.c_str()) == 0;
+        return committed_;
+    }
+
   private:
     int fd_;
+    std::string temporary_;
+    std::string target_;
+    bool committed_ = false;
 };
 
 // Opens a regular file for reading. O_NONBLOCK keeps the open of a FIFO from waiting for a
@@ -225,19 +245,36 @@ std::unique_ptr<OutputFile> HostFileAccess::CreateWrite(const std::string& path)
     if (!hostPath) {
         return nullptr;
     }
-    // O_NOFOLLOW: a link planted under the output name must not redirect the write to the
-    // file it points at.
-    const int fd = ::open(hostPath->c_str(),
-                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, 0644);
+    const auto slash = hostPath->rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : hostPath->substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? *hostPath : hostPath->substr(slash + 1);
+    // mkostemp creates with O_CREAT | O_EXCL: never an existing file, never through a link.
+    std::string temporary = folder + "." + name + ".XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
         return nullptr;
     }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return nullptr;
+    ::fchmod(fd, 0644);
+    return std::make_unique<HostOutputFile>(fd, std::move(temporary), *hostPath);
+}
+
+std::optional<std::string> HostFileAccess::ReplaceProblem(const std::string& path,
+                                                          const std::string& keep) {
+    const auto hostPath = HostPath(path);
+    struct stat target {};
+    if (!hostPath || ::lstat(hostPath->c_str(), &target) != 0) {
+        return std::nullopt;  // nothing stands there
     }
-    return std::make_unique<HostOutputFile>(fd);
+    if (!S_ISREG(target.st_mode)) {
+        return path + " exists and is not a regular file; it is left alone";
+    }
+    const auto keepPath = HostPath(keep);
+    struct stat kept {};
+    if (keepPath && ::stat(keepPath->c_str(), &kept) == 0 && kept.st_dev == target.st_dev &&
+        kept.st_ino == target.st_ino) {
+        return path + " is the file being analysed; it is not replaced";
+    }
+    return std::nullopt;
 }
 
 bool CreateFolders(const std::string& hostPath) {

@@ -29,11 +29,15 @@ class InputFile {
     virtual std::size_t ReadAt(std::int64_t offset, std::span<char> buffer) = 0;
 };
 
+// A new file being written. It takes its name only when committed; until then nothing under
+// that name changes, and a file never committed leaves nothing behind.
 class OutputFile {
   public:
     virtual ~OutputFile() = default;
-    // Writes the bytes from the start of the file. False when not all could be written.
+    // Appends the bytes. False when not all could be written.
     virtual bool Write(std::span<const char> bytes) = 0;
+    // Puts the file under its name, replacing what stood there. False on failure.
+    virtual bool Commit() = 0;
 };
 
 class FileAccess {
@@ -41,8 +45,13 @@ class FileAccess {
     virtual ~FileAccess() = default;
     // nullptr when the file cannot be opened (missing, no access, not a regular file).
     virtual std::unique_ptr<InputFile> OpenRead(const std::string& path) = 0;
-    // Creates the file or replaces an existing one; nullptr on failure.
+    // A new file that replaces path when committed; nullptr when it cannot be created.
     virtual std::unique_ptr<OutputFile> CreateWrite(const std::string& path) = 0;
+    // Why path must not be replaced by a written file, or nullopt when it may be: it is the
+    // file named by keep (the same file, under any name), or it exists and is not a regular
+    // file (a folder, a link, a FIFO, a device), which is left alone.
+    virtual std::optional<std::string> ReplaceProblem(const std::string& path,
+                                                      const std::string& keep) = 0;
 };
 
 // The one way the readers reach a file's bytes: positioned reads at 64-bit offsets, served from
@@ -108,6 +117,8 @@ class HostFileAccess final : public FileAccess {
     explicit HostFileAccess(DriveRoots roots) : roots_(std::move(roots)) {}
     std::unique_ptr<InputFile> OpenRead(const std::string& path) override;
     std::unique_ptr<OutputFile> CreateWrite(const std::string& path) override;
+    std::optional<std::string> ReplaceProblem(const std::string& path,
+                                              const std::string& keep) override;
 
   private:
     std::optional<std::string> HostPath(const std::string& path) const;

@@ -53,6 +53,10 @@ class OpenWatch final : public FileAccess {
     std::unique_ptr<OutputFile> CreateWrite(const std::string& path) override {
         return files_.CreateWrite(path);
     }
+    std::optional<std::string> ReplaceProblem(const std::string& path,
+                                              const std::string& keep) override {
+        return files_.ReplaceProblem(path, keep);
+    }
     void Reset() { opened_ = false; }
     bool Opened() const { return opened_; }
 
@@ -80,7 +84,7 @@ std::optional<int> ParseArguments(const std::vector<std::string>& args, Options&
                 out << "veltrane-report " << VELTRANE_VERSION << '\n';
                 return 0;
             } else {
-                err << "veltrane-report: unknown option " << arg << '\n' << kUsage;
+                err << "veltrane-report: unknown option " << VisibleText(arg) << '\n' << kUsage;
                 return 2;
             }
         } else {
@@ -124,7 +128,7 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         state.sActualFile = path;
         AnalyseActualFile(state, panes, services);
         if (!files.Opened()) {
-            err << "veltrane-report: cannot open " << path << ": "
+            err << "veltrane-report: cannot open " << VisibleText(path) << ": "
                 << HostOpenProblem(path).value_or("it vanished while being read") << '\n';
             status = 1;
         }

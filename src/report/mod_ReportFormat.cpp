@@ -13,17 +13,6 @@ using Json = nlohmann::ordered_json;
 // ---------------------------------------------------------------------------------------------
 // Text
 
-std::string WithUnixBreaks(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
-            out.push_back(text[i]);
-        }
-    }
-    return out;
-}
-
 class TextReport final : public ReportFormat {
   public:
     TextReport(std::ostream& out, std::ostream& err, bool withPicture)
@@ -31,20 +20,32 @@ class TextReport final : public ReportFormat {
 
     void File(const FileReport& file) override {
         for (const auto& m : file.messages) {
-            err_ << Cp1252ToUtf8(m.title) << ": " << Cp1252ToUtf8(m.text) << '\n';
+            err_ << VisibleText(Cp1252ToUtf8(m.title)) << ": " << VisibleText(Cp1252ToUtf8(m.text))
+                 << '\n';
         }
-        out_ << "== " << file.path << '\n';
+        out_ << "== " << VisibleText(file.path) << '\n';
         out_ << "[MPEG]\n";
         Pane(file.mpeg, 2);
         out_ << "[ID3v2]\n";
         Pane(file.id3v2, 3);
         out_ << "[ID3v1]\n";
         Pane(file.id3v1, 2);
-        out_ << "[Lyrics]\n" << WithUnixBreaks(ShownUtf8(file.lyrics.Text())) << '\n';
+        // The lyrics pane's lines, each indented so that no line of a tag can pass for a
+        // section of the report.
+        out_ << "[Lyrics]\n";
+        const std::string lyrics = ShownUtf8(file.lyrics.Text());
+        for (std::size_t at = 0;;) {
+            const auto end = lyrics.find("\r\n", at);
+            out_ << "  " << VisibleText(std::string_view(lyrics).substr(at, end - at)) << '\n';
+            if (end == std::string::npos) {
+                break;
+            }
+            at = end + 2;
+        }
         if (withPicture_) {
             out_ << "[Picture]\n";
             if (file.picture) {
-                out_ << file.picture->result << '\t' << file.picture->file << '\n';
+                out_ << file.picture->result << '\t' << VisibleText(file.picture->file) << '\n';
             }
         }
     }
@@ -54,7 +55,8 @@ class TextReport final : public ReportFormat {
     void Pane(const MemoryListPane& pane, int columns) {
         for (const auto& row : pane.Rows()) {
             for (int c = 0; c < columns; ++c) {
-                out_ << (c == 0 ? "" : "\t") << ShownUtf8(row.cells[static_cast<std::size_t>(c)]);
+                out_ << (c == 0 ? "" : "\t")
+                     << VisibleText(ShownUtf8(row.cells[static_cast<std::size_t>(c)]));
             }
             out_ << '\n';
         }
@@ -145,6 +147,39 @@ class JsonReport final : public ReportFormat {
 };
 
 }  // namespace
+
+std::string VisibleText(std::string_view text) {
+    static constexpr std::string_view kHex = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const bool c1 = c == 0xC2 && i + 1 < text.size() &&
+                        static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                        static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+        if (c1) {
+            const auto code = static_cast<unsigned char>(text[++i]);
+            out += "\\u00";
+            out += kHex[code >> 4];
+            out += kHex[code & 0xF];
+        } else if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c < 0x20 || c == 0x7F) {
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 0xF];
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
 
 std::unique_ptr<ReportFormat> TextFormat(std::ostream& out, std::ostream& err, bool withPicture) {
     return std::make_unique<TextReport>(out, err, withPicture);

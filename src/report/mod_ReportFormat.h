@@ -5,6 +5,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/mod__Toolkit.h"
@@ -37,9 +38,15 @@ class ReportFormat {
     virtual void End() = 0;
 };
 
+// UTF-8 text with every control character (U+0000 to U+001F, U+007F, U+0080 to U+009F) and the
+// backslash written as a visible escape ("\t", "\n", "\r", "\x1b", "\u0085", "\\"), so that
+// nothing from a file reaches a terminal as a control sequence and a printed row stays one line.
+std::string VisibleText(std::string_view text);
+
 // Text: a "== PATH" line, then the sections [MPEG], [ID3v2], [ID3v1] and [Lyrics] (and
-// [Picture] with the export) with one line a row, cells joined by tabs; the messages go to err
-// as "TITLE: TEXT".
+// [Picture] with the export) with one line a row, cells joined by tabs, every cell and path as
+// VisibleText; the lyrics line by line, each indented by two spaces. The messages go to err as
+// "TITLE: TEXT".
 std::unique_ptr<ReportFormat> TextFormat(std::ostream& out, std::ostream& err, bool withPicture);
 
 // JSON: {"files": [ one object a file, one line each ]}, written as each file is done.

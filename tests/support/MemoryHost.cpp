@@ -36,14 +36,21 @@ class MemoryInputFile final : public InputFile {
 
 class MemoryOutputFile final : public OutputFile {
   public:
-    explicit MemoryOutputFile(std::shared_ptr<std::string> target) : target_(std::move(target)) {}
+    MemoryOutputFile(MemoryFileAccess& owner, std::string path)
+        : owner_(owner), path_(std::move(path)) {}
     bool Write(std::span<const char> bytes) override {
-        target_->assign(bytes.begin(), bytes.end());
+        bytes_.append(bytes.begin(), bytes.end());
+        return true;
+    }
+    bool Commit() override {
+        owner_.Put(path_, std::move(bytes_));
         return true;
     }
 
   private:
-    std::shared_ptr<std::string> target_;
+    MemoryFileAccess& owner_;
+    std::string path_;
+    std::string bytes_;
 };
 
 void MemoryFileAccess::Put(const std::string& path, std::string bytes) {
@@ -72,9 +79,15 @@ std::unique_ptr<OutputFile> MemoryFileAccess::CreateWrite(const std::string& pat
     if (failCreate_) {
         return nullptr;
     }
-    auto target = std::make_shared<std::string>();
-    files_[path] = target;
-    return std::make_unique<MemoryOutputFile>(target);
+    return std::make_unique<MemoryOutputFile>(*this, path);
+}
+
+std::optional<std::string> MemoryFileAccess::ReplaceProblem(const std::string& path,
+                                                            const std::string& keep) {
+    if (path == keep) {
+        return path + " is the file being analysed; it is not replaced";
+    }
+    return std::nullopt;
 }
 
 NodeId MemoryTree::AddNode(NodeId parent, std::optional<std::string> key, std::string_view text,

@@ -35,6 +35,8 @@ class MemoryFileAccess final : public FileAccess {
 
     std::unique_ptr<InputFile> OpenRead(const std::string& path) override;
     std::unique_ptr<OutputFile> CreateWrite(const std::string& path) override;
+    std::optional<std::string> ReplaceProblem(const std::string& path,
+                                              const std::string& keep) override;
 
   private:
     friend class MemoryInputFile;
