@@ -111,7 +111,9 @@ std::size_t FrameData::Inflate(std::span<char> out) {
 
 std::string FrameData::ReadAll() {
     std::string data;
-    std::size_t step = compressed_ ? kChunk : static_cast<std::size_t>(end_ - next_);
+    // The whole of a stored frame at once; an inflated one grows as it comes.
+    std::size_t step = static_cast<std::size_t>(
+        compressed_ ? std::min<std::uint64_t>(kChunk, MaxSize()) : end_ - next_);
     for (;;) {
         const std::size_t before = data.size();
         data.resize(before + std::max<std::size_t>(step, 1));

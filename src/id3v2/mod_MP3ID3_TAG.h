@@ -67,6 +67,8 @@ class FrameData {
     std::string ReadAll();
     // Whether the data goes on past the limit (asked once Read has reached it).
     bool OverLimit();
+    // The most the data can deliver in all.
+    std::uint64_t MaxSize() const { return std::min(capacity_, limit_); }
 
   private:
     std::size_t Inflate(std::span<char> out);

@@ -170,10 +170,11 @@ int ExportPicture(FileAccess& files, MessageBox& messages, const std::string& pa
         const bool compressed = (formatFlags & 0x80U) != 0;
         const std::uint64_t limit =
             compressed ? kMaxInflatedPicture : static_cast<std::uint64_t>(held);
-        std::string chunk(FrameData::kChunk, '\0');
-
         PictureScan scan;
         FrameData scanned(bytes, dataAt, held, compressed, limit);
+        std::string chunk(
+            static_cast<std::size_t>(std::min<std::uint64_t>(FrameData::kChunk, scanned.MaxSize())),
+            '\0');
         for (std::size_t n; (n = scanned.Read(chunk)) > 0;) {
             if (!scan.Add(std::string_view(chunk).substr(0, n))) {
                 break;
