@@ -43,11 +43,31 @@ std::string TextFrames(int index, bool v22) {
            Frame23("TXXX", Text(std::string("REPLAYGAIN_TRACK_GAIN") + '\0' + "-6.5 dB"));
 }
 
+// Two files of about 1 MB that inflate far beyond it: 64 compressed frames of 16 MiB each, of
+// zeros and of the letter A.
+void WriteInflateBombs(const std::filesystem::path& folder) {
+    std::filesystem::create_directories(folder);
+    for (const char fill : {'\0', 'A'}) {
+        const std::string frame = CompressedFrame23("TXXX", std::string(16U << 20, fill));
+        std::string body;
+        for (int i = 0; i < 64; ++i) {
+            body += frame;
+        }
+        const std::string file = Id3v2(3, body) + MpegFrame();
+        std::ofstream(folder / (fill == 'A' ? "letters.mp3" : "zeros.mp3"), std::ios::binary)
+            .write(file.data(), static_cast<std::streamsize>(file.size()));
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--inflate-bombs") {
+        WriteInflateBombs(argv[2]);
+        return 0;
+    }
     if (argc != 3) {
-        std::cerr << "usage: make_corpus FOLDER COUNT\n";
+        std::cerr << "usage: make_corpus FOLDER COUNT | make_corpus --inflate-bombs FOLDER\n";
         return 2;
     }
     const std::filesystem::path folder = argv[1];

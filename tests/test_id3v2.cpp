@@ -245,7 +245,7 @@ TEST(FrameData, StopsAtItsLimitAndTellsWhetherMoreWasThere) {
 // Everything the compressed frames of one tag inflate to stays within one budget: past it a
 // frame shows nothing and one message says why; a frame that still fits keeps its data.
 TEST(ReadId3v2, HoldsWhatTheFramesInflateToWithinOneBudget) {
-    const std::string big(12U << 20, 'A');
+    const std::string big(6U << 20, 'A');
     const std::string body = CompressedFrame23("TXXX", big) + CompressedFrame23("TXXX", big) +
                              CompressedFrame23("TXXX", big) + CompressedFrame23("TIT2", "Hi") +
                              CompressedFrame23("TXXX", big);
@@ -258,7 +258,7 @@ TEST(ReadId3v2, HoldsWhatTheFramesInflateToWithinOneBudget) {
     EXPECT_EQ(r.frames[4].Data, "");
     ASSERT_EQ(r.messages.size(), 1U);
     EXPECT_EQ(r.messages[0].title, "ReadID3-SF");
-    EXPECT_NE(r.messages[0].text.find("32 MiB"), std::string::npos);
+    EXPECT_NE(r.messages[0].text.find("16 MiB"), std::string::npos);
 }
 
 // A tag size pointing far past the end of a small file reads the same frames as a zero-filled

@@ -110,19 +110,20 @@ std::size_t FrameData::Inflate(std::span<char> out) {
 }
 
 std::string FrameData::ReadAll() {
+    // Room for all the data can give, which the system provides only as it is written: a
+    // stored frame is read at once, an inflated one chunk by chunk, and nothing is copied twice.
+    const auto total = static_cast<std::size_t>(MaxSize() - delivered_);
     std::string data;
-    // The whole of a stored frame at once; an inflated one grows as it comes.
-    std::size_t step = static_cast<std::size_t>(
-        compressed_ ? std::min<std::uint64_t>(kChunk, MaxSize()) : end_ - next_);
+    data.reserve(total);
     for (;;) {
         const std::size_t before = data.size();
-        data.resize(before + std::max<std::size_t>(step, 1));
-        const std::size_t got = Read(std::span<char>(data).subspan(before));
+        data.resize(compressed_ ? std::min(total, before + kChunk) : total);
+        const std::size_t got =
+            before < data.size() ? Read(std::span<char>(data).subspan(before)) : 0;
         data.resize(before + got);
         if (got == 0) {
             return data;
         }
-        step = std::max(step, data.size());
     }
 }
 

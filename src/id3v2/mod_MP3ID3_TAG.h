@@ -87,7 +87,7 @@ class FrameData {
 // Compressed frames never inflate to more than this, whatever size they declare; everything
 // the frames of one tag inflate to together stays within kInflateBudget.
 inline constexpr std::size_t kMaxInflatedFrame = 16 * 1024 * 1024;
-inline constexpr std::size_t kInflateBudget = 32 * 1024 * 1024;
+inline constexpr std::size_t kInflateBudget = 16 * 1024 * 1024;
 
 // The tag body as the frame splitter sees it: TagSize + 1 bytes, the last always 0, and
 // everything past the end of the file zero. Bytes are fetched from the file as the splitter asks
