@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -8,9 +9,11 @@
 #include <nlohmann/json.hpp>
 
 #include "report/mod_Report.h"
+#include "report/mod_ReportProgress.h"
 #include "support/Mp3Builder.h"
 
 using namespace fixture;
+using namespace veltrane;
 namespace fs = std::filesystem;
 using Json = nlohmann::ordered_json;
 
@@ -21,6 +24,11 @@ struct Run {
     std::string out;
     std::string err;
 };
+
+std::string Slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 Run Report(const std::vector<std::string>& args) {
     std::ostringstream out;
@@ -165,11 +173,11 @@ TEST_F(ReportTool, NamesAMissingFileAndStillPrintsItsPanes) {
     EXPECT_EQ(run.err, "veltrane-report: cannot open " + missing + ": No such file or directory\n");
     EXPECT_NE(run.out.find("== " + missing + "\n[MPEG]\nFILE\tHAS 0 BYTE SIZE\n"),
               std::string::npos);
-    fs::create_directory(folder_ / "folder.mp3");
-    const auto folder = Report({"--json", (folder_ / "folder.mp3").string()});
-    EXPECT_EQ(folder.status, 1);
-    EXPECT_EQ(folder.err, "veltrane-report: cannot open " + (folder_ / "folder.mp3").string() +
-                              ": Is a directory\n");
+    const auto fifo = (folder_ / "fifo.mp3").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    const auto named = Report({"--json", fifo});
+    EXPECT_EQ(named.status, 1);
+    EXPECT_EQ(named.err, "veltrane-report: cannot open " + fifo + ": not a regular file\n");
 }
 
 TEST_F(ReportTool, SendsMessageBoxesToStandardErrorAndJson) {
@@ -188,9 +196,15 @@ TEST_F(ReportTool, RejectsUnknownOptionsAndMissingFiles) {
     const auto none = Report({});
     EXPECT_EQ(none.status, 2);
     EXPECT_EQ(none.err,
-              "veltrane-report: no FILE given\nUsage: veltrane-report [--json] "
-              "[--export-picture] FILE...\n");
-    EXPECT_EQ(Report({"--frobnicate", "x.mp3"}).status, 2);
+              "veltrane-report: no PATH given\nUsage: veltrane-report [--json] "
+              "[--export-picture] [-r] [-j N] [--summary] PATH...\n");
+    for (const auto& wrong : std::vector<std::vector<std::string>>{{"--frobnicate", "x.mp3"},
+                                                                   {"-j", "0", "x.mp3"},
+                                                                   {"-jx", "x.mp3"},
+                                                                   {"--jobs=2000", "x.mp3"},
+                                                                   {"x.mp3", "-j"}}) {
+        EXPECT_EQ(Report(wrong).status, 2) << wrong[0] << " " << wrong[1];
+    }
     const auto help = Report({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("Usage: veltrane-report", 0), 0U);
@@ -237,4 +251,136 @@ TEST_F(ReportTool, AddsTheExportsMessagesAfterTheAnalysis) {
     EXPECT_EQ(file["messages"].size(), 2U);
     EXPECT_EQ(file["messages"][1]["title"], "GetPicture");
     EXPECT_EQ(file["picture"], Json({{"result", -1}, {"file", ""}}));
+}
+
+namespace {
+
+std::vector<std::string> PathsIn(const std::string& json, const fs::path& base) {
+    std::vector<std::string> paths;
+    const Json document = Json::parse(json);
+    for (const auto& file : document["files"]) {
+        paths.push_back(fs::path(file["path"].get<std::string>()).lexically_relative(base));
+    }
+    return paths;
+}
+
+}  // namespace
+
+// Folders stand for their MP3 files as the viewer lists them: regular files (links to files
+// too) matching *.mp3 in any case, sorted ignoring case; with -r the visible sub-folders follow,
+// depth first, and links to folders are never followed, so a loop cannot hold the walk.
+TEST_F(ReportTool, WalksFoldersInTheViewersOrderWithTheirFilesBeforeTheirSubFolders) {
+    const fs::path lib = folder_ / "lib";
+    for (const auto* dir : {"z", "Y/deep", ".hidden", "x.mp3"}) {
+        fs::create_directories(lib / dir);
+    }
+    for (const auto* file : {"b.mp3", "A.MP3", "c.txt", ".h.mp3", "z/1.mp3", "Y/2.mp3",
+                             "Y/deep/3.mp3", ".hidden/4.mp3"}) {
+        std::ofstream(lib / file, std::ios::binary) << MpegFrame();
+    }
+    fs::create_symlink(lib / "Y" / "2.mp3", lib / "link.mp3");
+    fs::create_symlink(lib, lib / "loop");
+    ASSERT_EQ(::mkfifo((lib / "fifo.mp3").c_str(), 0644), 0);
+
+    const auto flat = Report({"--json", lib.string()});
+    EXPECT_EQ(flat.status, 0);
+    EXPECT_EQ(PathsIn(flat.out, lib),
+              (std::vector<std::string>{".h.mp3", "A.MP3", "b.mp3", "link.mp3"}));
+    const auto deep = Report({"--json", "-r", lib.string(), (lib / "b.mp3").string()});
+    EXPECT_EQ(PathsIn(deep.out, lib),
+              (std::vector<std::string>{".h.mp3", "A.MP3", "b.mp3", "link.mp3", "Y/2.mp3",
+                                        "Y/deep/3.mp3", "z/1.mp3", "b.mp3"}));
+}
+
+// The same files give the same bytes whatever the number of jobs, and the exports still run in
+// the files' order: the picture left is the last file's.
+TEST_F(ReportTool, PrintsTheSameWhateverTheNumberOfJobs) {
+    const std::string png = Bytes({0x89, 'P', 'N', 'G'});
+    for (int i = 0; i < 40; ++i) {
+        std::string body = Frame23("TIT2", Text("Song " + std::to_string(i)));
+        if (i % 3 == 0) {
+            body += Frame23("APIC", ApicData("image/png", "", png + std::to_string(i)));
+        }
+        if (i % 7 == 0) {
+            body += Frame23("TLEN", Text("soon"));  // a message box
+        }
+        Write("f" + std::to_string(100 + i) + ".mp3",
+              (i % 5 == 0 ? std::string() : Id3v2(3, body)) + MpegFrame(418 * (i + 1)) +
+                  (i % 2 == 0 ? kV11.substr(kV11.size() - 128) : ""));
+    }
+    fs::current_path(folder_);
+    for (const auto& mode :
+         std::vector<std::vector<std::string>>{{}, {"--json", "--summary"}, {"--export-picture"}}) {
+        std::vector<std::string> serial = mode;
+        serial.insert(serial.end(), {"-j", "1", "."});
+        std::vector<std::string> parallel = mode;
+        parallel.insert(parallel.end(), {"--jobs=4", "."});
+        const auto one = Report(serial);
+        const std::string picture = mode.empty() ? "" : Slurp("image.png");
+        fs::remove("image.png");
+        const auto four = Report(parallel);
+        EXPECT_EQ(one.out, four.out);
+        EXPECT_EQ(one.err, four.err);
+        EXPECT_EQ(one.status, four.status);
+        if (mode == std::vector<std::string>{"--export-picture"}) {
+            EXPECT_EQ(Slurp("image.png"), png + "39");
+            EXPECT_EQ(picture, png + "39");
+        }
+    }
+}
+
+TEST_F(ReportTool, SumsUpTheRun) {
+    Write("a-v1.mp3", kV11);
+    Write("b-v22.mp3", Id3v2(2, Frame22("TT2", Text("x"))) + MpegFrame());
+    Write("c-v23.mp3", Id3v2(3, Frame23("APIC", ApicData("image/png", "", "\x89PNG")) +
+                                    Frame23("TLEN", Text("soon"))) +
+                           MpegFrame(4180));
+    Write("d-v24.mp3", Id3v2(4, "") + MpegFrame());
+    Write("e-v9.mp3", Id3v2(9, "") + MpegFrame());
+    std::string xing = MpegFrame();
+    xing.replace(36, 4, "Xing");
+    Write("f-xing.mp3", xing + Fill(6000) + Lyrics3v2({{"LYR", "la"}}) + kV11.substr(418));
+    const auto run =
+        Report({"--json", "--summary", folder_.string(), (folder_ / "missing.mp3").string()});
+    EXPECT_EQ(run.status, 1);
+    const Json summary = Json::parse(run.out)["summary"];
+    EXPECT_EQ(summary, Json::parse(R"({"analysed": 7, "notOpened": 1, "withID3v1": 2,
+        "withID3v2": {"2": 1, "3": 1, "4": 1, "other": 1}, "withLyrics3": {"1": 0, "2": 1},
+        "withPicture": 1, "withXing": 1, "messages": {"ReadID3dPAT": 1},
+        "playingTime": "00:00:00"})"));
+    const auto text = Report({"--summary", (folder_ / "c-v23.mp3").string()});
+    EXPECT_NE(text.out.find("[Summary]\nFiles analysed\t1\nFiles not opened\t0\n"),
+              std::string::npos);
+    EXPECT_NE(text.out.find("Messages ReadID3dPAT\t1\nPlaying time\t00:00:00\n"),
+              std::string::npos);
+}
+
+TEST(ReportProgress, ShowsOnATerminalForMoreThanOneFileUnlessForced) {
+    EXPECT_TRUE(ProgressWanted(std::nullopt, true, 2));
+    EXPECT_FALSE(ProgressWanted(std::nullopt, true, 1));
+    EXPECT_FALSE(ProgressWanted(std::nullopt, false, 1000));
+    EXPECT_TRUE(ProgressWanted(true, false, 1));
+    EXPECT_FALSE(ProgressWanted(false, true, 1000));
+}
+
+TEST(ReportProgress, RedrawsAtMostTenTimesASecondAndClearsItsLineForOtherText) {
+    std::ostringstream err;
+    {
+        Progress progress(err, true, 4);
+        const auto start = Progress::Clock::now();
+        progress.Done(start);
+        progress.Done(start + std::chrono::milliseconds(50));  // too soon: not drawn
+        progress.Write("a message\n");
+        progress.Done(start + std::chrono::milliseconds(150));
+    }
+    const std::string shown = err.str();
+    EXPECT_EQ(shown.rfind("\r[", 0), 0U);
+    EXPECT_NE(shown.find("] 1/4 files"), std::string::npos);
+    // The second file came too soon for a redraw of its own; the message brings the line back.
+    EXPECT_GT(shown.find("] 2/4 files"), shown.find("\r\x1b[Ka message\n\r["));
+    EXPECT_NE(shown.find("] 3/4 files"), std::string::npos);
+    EXPECT_EQ(shown.substr(shown.size() - 4), "\r\x1b[K");
+    std::ostringstream quiet;
+    Progress(quiet, false, 4).Done();
+    EXPECT_EQ(quiet.str(), "");
 }

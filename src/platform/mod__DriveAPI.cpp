@@ -1,11 +1,14 @@
 #include "platform/mod__DriveAPI.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <set>
@@ -230,48 +233,69 @@ struct DirCloser {
 
 }  // namespace
 
+std::optional<std::vector<HostEntry>> ReadHostFolder(const std::string& folder,
+                                                     std::string_view mask, std::string& error) {
+    const std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
+    if (!dir) {
+        error = std::strerror(errno);
+        return std::nullopt;
+    }
+    std::vector<HostEntry> entries;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == ".." || !MatchesPattern(name, mask)) {
+            continue;
+        }
+        HostEntry found{std::string(name), entry->d_type == DT_DIR, entry->d_type == DT_REG,
+                        entry->d_type == DT_LNK};
+        // The entry's type comes with the directory read; only links and file systems that
+        // do not report types cost a stat.
+        struct stat info {};
+        if (entry->d_type == DT_UNKNOWN &&
+            ::fstatat(::dirfd(dir.get()), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0) {
+            found.link = S_ISLNK(info.st_mode);
+            found.folder = S_ISDIR(info.st_mode);
+            found.regular = S_ISREG(info.st_mode);
+        }
+        if (found.link && ::fstatat(::dirfd(dir.get()), entry->d_name, &info, 0) == 0) {
+            found.folder = S_ISDIR(info.st_mode);
+            found.regular = S_ISREG(info.st_mode);
+        }
+        entries.push_back(std::move(found));
+    }
+    // Sorted by name ignoring case, ties by the exact bytes.
+    std::sort(entries.begin(), entries.end(), [](const HostEntry& a, const HostEntry& b) {
+        const int order = CompareIgnoringCase(a.name, b.name);
+        return order != 0 ? order < 0 : a.name < b.name;
+    });
+    return entries;
+}
+
+bool IsHostFolder(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 std::optional<std::vector<FoundEntry>> HostFolderAccess::Find(std::string_view pattern) const {
     const auto cut = pattern.rfind('\\');
     if (cut == std::string_view::npos) {
         return std::nullopt;
     }
-    const std::string_view mask = pattern.substr(cut + 1);
     const auto folder = MapToHostPath(pattern.substr(0, cut + 1), roots_);
-    if (!folder) {
+    std::string error;
+    const auto entries =
+        folder ? ReadHostFolder(*folder, pattern.substr(cut + 1), error) : std::nullopt;
+    if (!entries) {
         return std::nullopt;
     }
-    const std::unique_ptr<DIR, DirCloser> dir(::opendir(folder->c_str()));
-    if (!dir) {
-        return std::nullopt;
+    std::vector<FoundEntry> found;
+    found.reserve(entries->size());
+    for (const auto& entry : *entries) {
+        const bool hidden = entry.name[0] == '.';
+        found.push_back({ListedName(entry.name), (entry.folder ? kAttrDirectory : kAttrNormal) |
+                                                     (hidden ? kAttrHidden : 0)});
     }
-    std::vector<FoundEntry> entries;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        const std::string_view name = entry->d_name;
-        if (!MatchesPattern(name, mask)) {
-            continue;
-        }
-        FoundEntry found{ListedName(std::string(name)), kAttrNormal};
-        // The entry's type comes with the directory read; only links and file systems that
-        // do not report types cost a stat.
-        if (entry->d_type == DT_DIR) {
-            found.attributes = kAttrDirectory;
-        } else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-            struct stat info {};
-            if (::fstatat(::dirfd(dir.get()), entry->d_name, &info, 0) == 0) {
-                found.attributes = AttributesOf(info, name) & ~kAttrHidden;
-            }
-        }
-        if (name[0] == '.') {
-            found.attributes |= kAttrHidden;
-        }
-        entries.push_back(std::move(found));
-    }
-    // Sorted by name ignoring case, ties by the exact bytes.
-    std::sort(entries.begin(), entries.end(), [](const FoundEntry& a, const FoundEntry& b) {
-        const int order = CompareIgnoringCase(a.name, b.name);
-        return order != 0 ? order < 0 : a.name < b.name;
-    });
-    return entries;
+    return found;
 }
 
 std::uint32_t HostFolderAccess::Attributes(std::string_view path) const {

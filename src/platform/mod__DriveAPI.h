@@ -58,6 +58,23 @@ class FolderAccess {
     virtual std::uint32_t Attributes(std::string_view path) const = 0;
 };
 
+// An entry of a host folder.
+struct HostEntry {
+    std::string name;      // the host's bytes
+    bool folder = false;   // a folder, links followed
+    bool regular = false;  // a regular file, links followed
+    bool link = false;     // a symbolic link
+};
+
+// The entries of a host folder whose names match mask, "." and ".." left out, sorted by name
+// ignoring case (ties by the exact bytes) as the folder browser lists them. nullopt when the
+// folder cannot be read, with the reason in error.
+std::optional<std::vector<HostEntry>> ReadHostFolder(const std::string& folder,
+                                                     std::string_view mask, std::string& error);
+
+// Whether a host path names a folder (links followed).
+bool IsHostFolder(const std::string& path);
+
 // Case-insensitive wildcard match with "*" and "?", as a drive-letter file system does it.
 bool MatchesPattern(std::string_view name, std::string_view pattern);
 

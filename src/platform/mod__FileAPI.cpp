@@ -283,6 +283,10 @@ bool CreateFolders(const std::string& hostPath) {
     return std::filesystem::is_directory(hostPath, error);
 }
 
+bool StandardErrorIsTerminal() {
+    return ::isatty(STDERR_FILENO) == 1;
+}
+
 std::optional<std::string> HostOpenProblem(const std::string& hostPath) {
     int error = 0;
     struct stat info {};

@@ -128,6 +128,9 @@ class HostFileAccess final : public FileAccess {
 // Creates a host folder and its parents where missing; false when it cannot be had.
 bool CreateFolders(const std::string& hostPath);
 
+// Whether the process's standard error is a terminal.
+bool StandardErrorIsTerminal();
+
 // The reason a host path cannot be opened for reading, or nullopt when it can.
 std::optional<std::string> HostOpenProblem(const std::string& hostPath);
 

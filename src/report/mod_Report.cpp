@@ -1,15 +1,24 @@
 #include "report/mod_Report.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <mutex>
 #include <ostream>
+#include <sstream>
 #include <string_view>
+#include <thread>
 
 #include "analysis/mod_AnalysisDriver.h"
 #include "common/mod__HelperFunctions.h"
 #include "id3v2/mod_MP3__ID3TAGDefinitions.h"
+#include "picture/mod_MP3ID3_Picture.h"
 #include "platform/mod__FileAPI.h"
 #include "platform/mod__Toolkit.h"
 #include "report/mod_ReportFormat.h"
+#include "report/mod_ReportProgress.h"
+#include "report/mod_ReportWalk.h"
 
 #ifndef VELTRANE_VERSION
 #define VELTRANE_VERSION "0.0.0"
@@ -19,26 +28,46 @@ namespace veltrane {
 
 namespace {
 
-constexpr std::string_view kUsage = "Usage: veltrane-report [--json] [--export-picture] FILE...\n";
+constexpr std::string_view kUsage =
+    "Usage: veltrane-report [--json] [--export-picture] [-r] [-j N] [--summary] PATH...\n";
 
 constexpr std::string_view kHelp =
-    "Usage: veltrane-report [--json] [--export-picture] FILE...\n"
-    "Analyses each MP3 FILE as a click on it in the viewer does and prints the four panes:\n"
-    "MPEG, ID3v2, ID3v1 and Lyrics. Files are only read, never changed.\n"
+    "Usage: veltrane-report [OPTION]... PATH...\n"
+    "Analyses each MP3 file as a click on it in the viewer does and prints the four panes:\n"
+    "MPEG, ID3v2, ID3v1 and Lyrics. A PATH that is a folder stands for its MP3 files, in the\n"
+    "order the viewer lists them. Files are only read, never changed.\n"
     "\n"
     "  --json            one JSON document for all files instead of text\n"
     "  --export-picture  write the first attached picture of each file into the current\n"
     "                    folder, as a click on its picture row does\n"
+    "  -r, --recursive   with a folder, its sub-folders too, depth first (links to folders\n"
+    "                    are not followed)\n"
+    "  -j, --jobs N      analyse N files at once (default: the number of cores); the output\n"
+    "                    is the same and in the same order whatever N\n"
+    "  --summary         after the files, the counts over the run: files, tags by version,\n"
+    "                    pictures, Xing markers, message boxes by title, total playing time\n"
+    "  --progress        show a progress line on standard error\n"
+    "  --no-progress     never show it (by default it is shown when standard error is a\n"
+    "                    terminal and more than one file is analysed)\n"
     "  --help            show this help and exit\n"
     "  --version         show the version and exit\n"
     "\n"
-    "Exit status: 0 when every FILE could be opened, 1 when one could not, 2 for a usage\n"
-    "error. Message boxes the analysis raises go to standard error as TITLE: TEXT.\n";
+    "Text output shows every control character of a tag or a name as an escape (\\t, \\n, \\r,\n"
+    "\\x1b, \\u0085) and a backslash as \\\\, so that one row is one line; the lyrics lines are\n"
+    "indented by two spaces. Message boxes the analysis raises go to standard error as\n"
+    "TITLE: TEXT.\n"
+    "\n"
+    "Exit status: 0 when every file could be opened and every folder read, 1 when one could\n"
+    "not, 2 for a usage error.\n";
 
 struct Options {
     bool json = false;
     bool exportPicture = false;
-    std::vector<std::string> files;
+    bool recursive = false;
+    bool summary = false;
+    std::optional<bool> progress;
+    unsigned jobs = 0;  // 0: the number of cores
+    std::vector<std::string> paths;
 };
 
 // Notes whether the analysis could open its file, so that the report needs no open of its own.
@@ -65,37 +94,260 @@ class OpenWatch final : public FileAccess {
     bool opened_ = false;
 };
 
+std::optional<unsigned> JobCount(std::string_view text) {
+    unsigned jobs = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9' || jobs > 1000) {
+            return std::nullopt;
+        }
+        jobs = jobs * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (text.empty() || jobs == 0 || jobs > 1024) {
+        return std::nullopt;
+    }
+    return jobs;
+}
+
 // nullopt to go on with the files; otherwise the exit status (--help, --version, a usage error).
 std::optional<int> ParseArguments(const std::vector<std::string>& args, Options& options,
                                   std::ostream& out, std::ostream& err) {
+    const auto usage = [&](const std::string& problem) {
+        err << "veltrane-report: " << VisibleText(problem) << '\n' << kUsage;
+        return 2;
+    };
     bool optionsEnded = false;
-    for (const auto& arg : args) {
-        if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-            if (arg == "--") {
-                optionsEnded = true;
-            } else if (arg == "--json") {
-                options.json = true;
-            } else if (arg == "--export-picture") {
-                options.exportPicture = true;
-            } else if (arg == "--help" || arg == "-h") {
-                out << kHelp;
-                return 0;
-            } else if (arg == "--version") {
-                out << "veltrane-report " << VELTRANE_VERSION << '\n';
-                return 0;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            options.paths.push_back(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--json") {
+            options.json = true;
+        } else if (arg == "--export-picture") {
+            options.exportPicture = true;
+        } else if (arg == "-r" || arg == "--recursive") {
+            options.recursive = true;
+        } else if (arg == "--summary") {
+            options.summary = true;
+        } else if (arg == "--progress" || arg == "--no-progress") {
+            options.progress = arg == "--progress";
+        } else if (arg == "-j" || arg == "--jobs" || arg.starts_with("-j") ||
+                   arg.starts_with("--jobs=")) {
+            std::string value;
+            if (arg == "-j" || arg == "--jobs") {
+                if (i + 1 == args.size()) {
+                    return usage(arg + " needs a number");
+                }
+                value = args[++i];
             } else {
-                err << "veltrane-report: unknown option " << VisibleText(arg) << '\n' << kUsage;
-                return 2;
+                value = arg.substr(arg[1] == 'j' ? 2 : 7);
             }
+            const auto jobs = JobCount(value);
+            if (!jobs) {
+                return usage("the number of jobs must be from 1 to 1024, not " + value);
+            }
+            options.jobs = *jobs;
+        } else if (arg == "--help" || arg == "-h") {
+            out << kHelp;
+            return 0;
+        } else if (arg == "--version") {
+            out << "veltrane-report " << VELTRANE_VERSION << '\n';
+            return 0;
         } else {
-            options.files.push_back(arg);
+            return usage("unknown option " + arg);
         }
     }
-    if (options.files.empty()) {
-        err << "veltrane-report: no FILE given\n" << kUsage;
-        return 2;
+    if (options.paths.empty()) {
+        return usage("no PATH given");
     }
     return std::nullopt;
+}
+
+// What one file gives: its text for standard output and for standard error, and its counts.
+struct FileOutput {
+    std::string out;
+    std::string err;
+    bool opened = false;
+    ReportSummary counts;
+};
+
+// Keeps the exports of a run in the order of its files, whichever job gets there first: each
+// file takes its turn, with or without a picture to export.
+class ExportTurns {
+  public:
+    void Wait(std::size_t index) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return next_ == index; });
+    }
+    void Pass() {
+        {
+            const std::lock_guard lock(mutex_);
+            ++next_;
+        }
+        changed_.notify_all();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::size_t next_ = 0;
+};
+
+// One job: its own file access, panes, messages and analysis state; only the tables are shared.
+class FileAnalyser {
+  public:
+    FileAnalyser(const Options& options, const ReportFormat& format, ExportTurns* turns)
+        : options_(options), format_(format), turns_(turns) {}
+
+    FileOutput Run(std::size_t index, const std::string& path) {
+        FileOutput result;
+        messages_.Clear();
+        files_.Reset();
+        // A fresh record for every file: what a file shows never depends on the one before.
+        state_ = AnalysisState{};
+        state_.sActualFile = path;
+        std::optional<PictureResult> picture;
+        std::ostringstream out;
+        std::ostringstream err;
+        Turn turn(turns_, index);
+        try {
+            AnalyseActualFile(state_, panes_, services_);
+            result.opened = files_.Opened();
+            if (!result.opened) {
+                err << "veltrane-report: cannot open " << VisibleText(path) << ": "
+                    << HostOpenProblem(path).value_or("it vanished while being read") << '\n';
+            }
+            if (options_.exportPicture) {
+                turn.Take();
+                picture = Export();
+            }
+            const FileReport report{path,   mpeg_,  id3v2_, id3v1_, lyrics_, messages_.Messages(),
+                                    state_, picture};
+            format_.File(report, index, out, err);
+            result.counts.Add(report, result.opened);
+        } catch (const std::exception& fault) {
+            err << "veltrane-report: " << VisibleText(path) << ": " << fault.what() << '\n';
+            result.opened = false;
+        }
+        result.out = std::move(out).str();
+        result.err = std::move(err).str();
+        return result;
+    }
+
+  private:
+    // A file's turn at the export; taken at the latest when the file is done, so that a file
+    // that exports nothing never holds up the next.
+    class Turn {
+      public:
+        Turn(ExportTurns* turns, std::size_t index) : turns_(turns), index_(index) {}
+        ~Turn() {
+            if (turns_ != nullptr) {
+                Take();
+                turns_->Pass();
+            }
+        }
+        Turn(const Turn&) = delete;
+        Turn& operator=(const Turn&) = delete;
+        void Take() {
+            if (turns_ != nullptr && !taken_) {
+                turns_->Wait(index_);
+                taken_ = true;
+            }
+        }
+
+      private:
+        ExportTurns* turns_;
+        std::size_t index_;
+        bool taken_ = false;
+    };
+
+    // The export runs as a click on the pane's picture row would, without the shell's open.
+    std::optional<PictureResult> Export() {
+        for (const auto& row : id3v2_.Rows()) {
+            if (row.cells[0] == "APIC") {
+                PictureResult exported;
+                exported.result =
+                    PictureRowClick(state_, "APIC", services_, ".", false, exported.file);
+                return exported;
+            }
+        }
+        return std::nullopt;
+    }
+
+    const Options& options_;
+    const ReportFormat& format_;
+    ExportTurns* turns_;
+    HostFileAccess hostFiles_;
+    OpenWatch files_{hostFiles_};
+    MemoryWindowOps window_;
+    MemoryMessageBox messages_;
+    MemoryListPane id3v2_, id3v1_, mpeg_;
+    MemoryTextPane lyrics_;
+    ResultPanes panes_{id3v2_, id3v1_, mpeg_, lyrics_};
+    Services services_{files_, messages_, window_};
+    AnalysisState state_;
+};
+
+// Runs the files on jobs threads and hands each output to write in the files' order, as soon
+// as it and all before it are done. A job takes a file only while fewer than a few files a job
+// wait to be written, so memory stays flat however many files there are.
+void RunInOrder(const std::vector<std::string>& files, unsigned jobs, const Options& options,
+                const ReportFormat& format, const std::function<void(FileOutput&)>& write) {
+    ExportTurns turns;
+    if (jobs <= 1) {
+        FileAnalyser analyser(options, format, nullptr);
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            FileOutput output = analyser.Run(i, files[i]);
+            write(output);
+        }
+        return;
+    }
+    const std::size_t window = 4 * static_cast<std::size_t>(jobs);
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::size_t claimed = 0;
+    std::size_t written = 0;
+    std::map<std::size_t, FileOutput> done;
+    const auto job = [&] {
+        FileAnalyser analyser(options, format, &turns);
+        for (;;) {
+            std::size_t index = 0;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return claimed < written + window; });
+                if (claimed == files.size()) {
+                    return;
+                }
+                index = claimed++;
+            }
+            FileOutput output = analyser.Run(index, files[index]);
+            {
+                const std::lock_guard lock(mutex);
+                done.emplace(index, std::move(output));
+            }
+            changed.notify_all();
+        }
+    };
+    std::vector<std::jthread> threads;
+    for (unsigned j = 0; j < std::min<std::size_t>(jobs, files.size()); ++j) {
+        threads.emplace_back(job);
+    }
+    while (written < files.size()) {
+        FileOutput output;
+        {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return done.count(written) != 0; });
+            auto node = done.extract(written);
+            output = std::move(node.mapped());
+        }
+        write(output);
+        {
+            const std::lock_guard lock(mutex);
+            ++written;
+        }
+        changed.notify_all();
+    }
 }
 
 }  // namespace
@@ -107,48 +359,30 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     InitId3Definitions();
 
-    HostFileAccess hostFiles;
-    OpenWatch files(hostFiles);
-    MemoryWindowOps window;
-    AnalysisState state;  // carried from one FILE to the next, as from click to click
-    const auto format =
-        options.json ? JsonFormat(out) : TextFormat(out, err, options.exportPicture);
-    int status = 0;
-
-    // The panes and the message list are reused from file to file, as the window's are; each
-    // display clears its own pane.
-    MemoryMessageBox messages;
-    MemoryListPane id3v2, id3v1, mpeg;
-    MemoryTextPane lyrics;
-    ResultPanes panes{id3v2, id3v1, mpeg, lyrics};
-    Services services{files, messages, window};
-    for (const auto& path : options.files) {
-        messages.Clear();
-        files.Reset();
-        state.sActualFile = path;
-        AnalyseActualFile(state, panes, services);
-        if (!files.Opened()) {
-            err << "veltrane-report: cannot open " << VisibleText(path) << ": "
-                << HostOpenProblem(path).value_or("it vanished while being read") << '\n';
-            status = 1;
-        }
-        // The export runs as a click on the pane's picture row would, without the shell's open.
-        std::optional<PictureResult> picture;
-        if (options.exportPicture) {
-            for (const auto& row : id3v2.Rows()) {
-                if (row.cells[0] == "APIC") {
-                    PictureResult exported;
-                    exported.result =
-                        PictureRowClick(state, "APIC", services, ".", false, exported.file);
-                    picture = exported;
-                    break;
-                }
-            }
-        }
-        format->File(
-            {path, mpeg, id3v2, id3v1, lyrics, messages.Messages(), state.Presence, picture});
+    const WalkResult walk = CollectFiles(options.paths, options.recursive);
+    int status = walk.problems.empty() ? 0 : 1;
+    for (const auto& problem : walk.problems) {
+        err << "veltrane-report: " << problem << '\n';
     }
-    format->End();
+    const auto format = options.json ? JsonFormat() : TextFormat(options.exportPicture);
+    const unsigned jobs =
+        options.jobs != 0 ? options.jobs : std::max(1U, std::thread::hardware_concurrency());
+    Progress progress(
+        err, ProgressWanted(options.progress, StandardErrorIsTerminal(), walk.files.size()),
+        walk.files.size());
+    ReportSummary summary;
+    format->Begin(out);
+    RunInOrder(walk.files, jobs, options, *format, [&](FileOutput& file) {
+        if (!file.err.empty()) {
+            progress.Write(file.err);
+        }
+        out << file.out;
+        status = file.opened ? status : 1;
+        summary.Add(file.counts);
+        progress.Done();
+    });
+    progress.Finish();
+    format->End(options.summary ? &summary : nullptr, out);
     return status;
 }
 

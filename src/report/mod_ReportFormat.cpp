@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+
 #include "common/mod__HelperFunctions.h"
 
 namespace veltrane {
@@ -13,56 +15,86 @@ using Json = nlohmann::ordered_json;
 // ---------------------------------------------------------------------------------------------
 // Text
 
+// The summary's rows, in the order shown: a label and its count or time.
+std::vector<std::pair<std::string, std::string>> SummaryRows(const ReportSummary& s) {
+    std::vector<std::pair<std::string, std::string>> rows = {
+        {"Files analysed", std::to_string(s.analysed)},
+        {"Files not opened", std::to_string(s.notOpened)},
+        {"With ID3v1", std::to_string(s.withId3v1)},
+        {"With ID3v2.2", std::to_string(s.withId3v2[0])},
+        {"With ID3v2.3", std::to_string(s.withId3v2[1])},
+        {"With ID3v2.4", std::to_string(s.withId3v2[2])},
+        {"With ID3v2 of another version", std::to_string(s.withId3v2[3])},
+        {"With Lyrics3 v1", std::to_string(s.withLyrics3[0])},
+        {"With Lyrics3 v2", std::to_string(s.withLyrics3[1])},
+        {"With a picture row", std::to_string(s.withPicture)},
+        {"With a Xing marker", std::to_string(s.withXing)},
+    };
+    for (const auto& [title, count] : s.messages) {
+        rows.emplace_back("Messages " + title, std::to_string(count));
+    }
+    rows.emplace_back("Playing time", FormatDuration(s.seconds));
+    return rows;
+}
+
 class TextReport final : public ReportFormat {
   public:
-    TextReport(std::ostream& out, std::ostream& err, bool withPicture)
-        : out_(out), err_(err), withPicture_(withPicture) {}
+    explicit TextReport(bool withPicture) : withPicture_(withPicture) {}
 
-    void File(const FileReport& file) override {
+    void Begin(std::ostream&) const override {}
+
+    void File(const FileReport& file, std::size_t, std::ostream& out,
+              std::ostream& err) const override {
         for (const auto& m : file.messages) {
-            err_ << VisibleText(Cp1252ToUtf8(m.title)) << ": " << VisibleText(Cp1252ToUtf8(m.text))
-                 << '\n';
+            err << VisibleText(Cp1252ToUtf8(m.title)) << ": " << VisibleText(Cp1252ToUtf8(m.text))
+                << '\n';
         }
-        out_ << "== " << VisibleText(file.path) << '\n';
-        out_ << "[MPEG]\n";
-        Pane(file.mpeg, 2);
-        out_ << "[ID3v2]\n";
-        Pane(file.id3v2, 3);
-        out_ << "[ID3v1]\n";
-        Pane(file.id3v1, 2);
+        out << "== " << VisibleText(file.path) << '\n';
+        out << "[MPEG]\n";
+        Pane(out, file.mpeg, 2);
+        out << "[ID3v2]\n";
+        Pane(out, file.id3v2, 3);
+        out << "[ID3v1]\n";
+        Pane(out, file.id3v1, 2);
         // The lyrics pane's lines, each indented so that no line of a tag can pass for a
         // section of the report.
-        out_ << "[Lyrics]\n";
+        out << "[Lyrics]\n";
         const std::string lyrics = ShownUtf8(file.lyrics.Text());
         for (std::size_t at = 0;;) {
             const auto end = lyrics.find("\r\n", at);
-            out_ << "  " << VisibleText(std::string_view(lyrics).substr(at, end - at)) << '\n';
+            out << "  " << VisibleText(std::string_view(lyrics).substr(at, end - at)) << '\n';
             if (end == std::string::npos) {
                 break;
             }
             at = end + 2;
         }
         if (withPicture_) {
-            out_ << "[Picture]\n";
+            out << "[Picture]\n";
             if (file.picture) {
-                out_ << file.picture->result << '\t' << VisibleText(file.picture->file) << '\n';
+                out << file.picture->result << '\t' << VisibleText(file.picture->file) << '\n';
             }
         }
     }
-    void End() override {}
+
+    void End(const ReportSummary* summary, std::ostream& out) const override {
+        if (summary != nullptr) {
+            out << "[Summary]\n";
+            for (const auto& [label, value] : SummaryRows(*summary)) {
+                out << VisibleText(Cp1252ToUtf8(label)) << '\t' << value << '\n';
+            }
+        }
+    }
 
   private:
-    void Pane(const MemoryListPane& pane, int columns) {
+    static void Pane(std::ostream& out, const MemoryListPane& pane, int columns) {
         for (const auto& row : pane.Rows()) {
             for (int c = 0; c < columns; ++c) {
-                out_ << (c == 0 ? "" : "\t")
-                     << VisibleText(ShownUtf8(row.cells[static_cast<std::size_t>(c)]));
+                out << (c == 0 ? "" : "\t")
+                    << VisibleText(ShownUtf8(row.cells[static_cast<std::size_t>(c)]));
             }
-            out_ << '\n';
+            out << '\n';
         }
     }
-    std::ostream& out_;
-    std::ostream& err_;
     bool withPicture_;
 };
 
@@ -107,7 +139,7 @@ Json FileJson(const FileReport& file) {
                             {"text", Cp1252ToUtf8(m.text)},
                             {"icon", IconName(m.icon)}});
     }
-    const TagPresence& p = file.presence;
+    const TagPresence& p = file.state.Presence;
     Json json = {{"path", file.path},
                  {"mpeg", PairRows(file.mpeg)},
                  {"id3v2", Id3v2Rows(file.id3v2)},
@@ -129,21 +161,49 @@ Json FileJson(const FileReport& file) {
     return json;
 }
 
+Json SummaryJson(const ReportSummary& s) {
+    Json messages = Json::object();
+    for (const auto& [title, count] : s.messages) {
+        messages[Cp1252ToUtf8(title)] = count;
+    }
+    return {{"analysed", s.analysed},
+            {"notOpened", s.notOpened},
+            {"withID3v1", s.withId3v1},
+            {"withID3v2",
+             {{"2", s.withId3v2[0]},
+              {"3", s.withId3v2[1]},
+              {"4", s.withId3v2[2]},
+              {"other", s.withId3v2[3]}}},
+            {"withLyrics3", {{"1", s.withLyrics3[0]}, {"2", s.withLyrics3[1]}}},
+            {"withPicture", s.withPicture},
+            {"withXing", s.withXing},
+            {"messages", std::move(messages)},
+            {"playingTime", FormatDuration(s.seconds)}};
+}
+
+// The document is written as it goes: its frame here, each file's object and the summary
+// dumped by the JSON library. Names that are not UTF-8 get U+FFFD in place of their bad bytes.
 class JsonReport final : public ReportFormat {
   public:
-    explicit JsonReport(std::ostream& out) : out_(out) { out_ << "{\"files\": ["; }
+    void Begin(std::ostream& out) const override { out << "{\"files\": ["; }
 
-    void File(const FileReport& file) override {
-        // Names that are not UTF-8 are written with U+FFFD in place of their bad bytes.
-        out_ << (first_ ? "\n" : ",\n")
-             << FileJson(file).dump(-1, ' ', false, Json::error_handler_t::replace);
-        first_ = false;
+    void File(const FileReport& file, std::size_t index, std::ostream& out,
+              std::ostream&) const override {
+        out << (index == 0 ? "\n" : ",\n") << Dump(FileJson(file));
     }
-    void End() override { out_ << "\n]}\n"; }
+
+    void End(const ReportSummary* summary, std::ostream& out) const override {
+        out << "\n]";
+        if (summary != nullptr) {
+            out << ",\n\"summary\": " << Dump(SummaryJson(*summary));
+        }
+        out << "}\n";
+    }
 
   private:
-    std::ostream& out_;
-    bool first_ = true;
+    static std::string Dump(const Json& json) {
+        return json.dump(-1, ' ', false, Json::error_handler_t::replace);
+    }
 };
 
 }  // namespace
@@ -181,12 +241,54 @@ std::string VisibleText(std::string_view text) {
     return out;
 }
 
-std::unique_ptr<ReportFormat> TextFormat(std::ostream& out, std::ostream& err, bool withPicture) {
-    return std::make_unique<TextReport>(out, err, withPicture);
+void ReportSummary::Add(const FileReport& file, bool opened) {
+    const AnalysisState& state = file.state;
+    ++analysed;
+    notOpened += opened ? 0 : 1;
+    withId3v1 += state.Id3v1.Present ? 1 : 0;
+    if (state.Presence.HasID3v2) {
+        const auto version = state.Presence.ID3v2Version;
+        ++withId3v2[version >= 2 && version <= 4 ? version - 2U : 3U];
+    }
+    if (state.Lyrics.Present && (state.Lyrics.Version == 1 || state.Lyrics.Version == 2)) {
+        ++withLyrics3[state.Lyrics.Version - 1U];
+    }
+    const auto& rows = file.id3v2.Rows();
+    withPicture += std::any_of(rows.begin(), rows.end(),
+                               [](const auto& row) { return row.cells[0] == "APIC"; })
+                       ? 1
+                       : 0;
+    withXing += state.Mpeg.IsVbr ? 1 : 0;
+    for (const auto& m : file.messages) {
+        ++messages[m.title];
+    }
+    seconds += state.Mpeg.Duration;
 }
 
-std::unique_ptr<ReportFormat> JsonFormat(std::ostream& out) {
-    return std::make_unique<JsonReport>(out);
+void ReportSummary::Add(const ReportSummary& other) {
+    analysed += other.analysed;
+    notOpened += other.notOpened;
+    withId3v1 += other.withId3v1;
+    for (std::size_t i = 0; i < withId3v2.size(); ++i) {
+        withId3v2[i] += other.withId3v2[i];
+    }
+    for (std::size_t i = 0; i < withLyrics3.size(); ++i) {
+        withLyrics3[i] += other.withLyrics3[i];
+    }
+    withPicture += other.withPicture;
+    withXing += other.withXing;
+    for (const auto& [title, count] : other.messages) {
+        messages[title] += count;
+    }
+    seconds += other.seconds;
+}
+
+std::unique_ptr<ReportFormat> TextFormat(bool withPicture) {
+    return std::make_unique<TextReport>(withPicture);
+}
+
+std::unique_ptr<ReportFormat> JsonFormat() {
+    return std::make_unique<JsonReport>();
 }
 
 }  // namespace veltrane

@@ -1,6 +1,10 @@
-// How the report prints one analysed file: as text sections or as one JSON document.
+// How the report prints: one analysed file as text sections or as one line of a JSON document,
+// and the summary over the run.
 #pragma once
 
+#include <array>
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -8,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/mod_AnalysisDriver.h"
 #include "platform/mod__Toolkit.h"
-#include "tags/mod_MP3_CheckForTag.h"
 
 namespace veltrane {
 
@@ -18,7 +22,7 @@ struct PictureResult {
     std::string file;
 };
 
-// What the analysis of one file left in its panes, as a click in the window leaves it.
+// What the analysis of one file left in its panes and records, as a click in the window does.
 struct FileReport {
     const std::string& path;
     const MemoryListPane& mpeg;
@@ -26,16 +30,35 @@ struct FileReport {
     const MemoryListPane& id3v1;
     const MemoryTextPane& lyrics;
     const std::vector<MemoryMessageBox::Message>& messages;
-    const TagPresence& presence;
+    const AnalysisState& state;
     const std::optional<PictureResult>& picture;  // only with --export-picture
+};
+
+// Counts over a run.
+struct ReportSummary {
+    std::uint64_t analysed = 0;
+    std::uint64_t notOpened = 0;
+    std::uint64_t withId3v1 = 0;
+    std::array<std::uint64_t, 4> withId3v2{};    // major version 2, 3, 4, any other
+    std::array<std::uint64_t, 2> withLyrics3{};  // version 1, 2
+    std::uint64_t withPicture = 0;               // a picture row in the ID3v2 pane
+    std::uint64_t withXing = 0;
+    std::map<std::string, std::uint64_t> messages;  // message boxes by title
+    std::int64_t seconds = 0;                       // the playing times added up
+
+    void Add(const FileReport& file, bool opened);
+    void Add(const ReportSummary& other);
 };
 
 class ReportFormat {
   public:
     virtual ~ReportFormat() = default;
-    virtual void File(const FileReport& file) = 0;
-    // After the last file.
-    virtual void End() = 0;
+    virtual void Begin(std::ostream& out) const = 0;
+    // The file with this 0-based place in the run.
+    virtual void File(const FileReport& file, std::size_t index, std::ostream& out,
+                      std::ostream& err) const = 0;
+    // After the last file; with the summary when it was asked for.
+    virtual void End(const ReportSummary* summary, std::ostream& out) const = 0;
 };
 
 // UTF-8 text with every control character (U+0000 to U+001F, U+007F, U+0080 to U+009F) and the
@@ -46,10 +69,10 @@ std::string VisibleText(std::string_view text);
 // Text: a "== PATH" line, then the sections [MPEG], [ID3v2], [ID3v1] and [Lyrics] (and
 // [Picture] with the export) with one line a row, cells joined by tabs, every cell and path as
 // VisibleText; the lyrics line by line, each indented by two spaces. The messages go to err as
-// "TITLE: TEXT".
-std::unique_ptr<ReportFormat> TextFormat(std::ostream& out, std::ostream& err, bool withPicture);
+// "TITLE: TEXT". The summary is a [Summary] section.
+std::unique_ptr<ReportFormat> TextFormat(bool withPicture);
 
-// JSON: {"files": [ one object a file, one line each ]}, written as each file is done.
-std::unique_ptr<ReportFormat> JsonFormat(std::ostream& out);
+// JSON: {"files": [ one object a file, one line each ]}, and a "summary" object after "files".
+std::unique_ptr<ReportFormat> JsonFormat();
 
 }  // namespace veltrane

@@ -1,0 +1,44 @@
+// The progress line of a long report: files done of the total, files a second and the time
+// left, on standard error, redrawn in place at most ten times a second and cleared at the end.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <optional>
+#include <ostream>
+#include <string_view>
+
+namespace veltrane {
+
+// Shown when forced on, or, unless forced off, when standard error is a terminal and more
+// than one file is analysed.
+bool ProgressWanted(std::optional<bool> forced, bool errIsTerminal, std::size_t files);
+
+class Progress {
+  public:
+    using Clock = std::chrono::steady_clock;
+
+    Progress(std::ostream& err, bool shown, std::size_t total);
+    ~Progress() { Finish(); }
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+
+    // One more file done; the line is redrawn when a tenth of a second has passed.
+    void Done(Clock::time_point now = Clock::now());
+    // Text for standard error, written with the line out of its way.
+    void Write(std::string_view text);
+    // Clears the line for good.
+    void Finish();
+
+  private:
+    void Clear();
+    void Draw(Clock::time_point now);
+    std::ostream& err_;
+    bool shown_;
+    std::size_t total_;
+    std::size_t done_ = 0;
+    Clock::time_point start_ = Clock::now();
+    std::optional<Clock::time_point> drawn_;
+};
+
+}  // namespace veltrane
