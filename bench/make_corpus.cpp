@@ -59,6 +59,21 @@ void WriteInflateBombs(const std::filesystem::path& folder) {
     }
 }
 
+// A library tree: folders of small tagged files, for timing the walk against the analysis.
+void WriteTree(const std::filesystem::path& folder, int folders, int files) {
+    for (int f = 0; f < folders; ++f) {
+        const auto dir =
+            folder / ("Artist " + std::to_string(f % 20)) / ("Album " + std::to_string(f));
+        std::filesystem::create_directories(dir);
+        for (int i = 0; i < files; ++i) {
+            const std::string file = Id3v2(3, TextFrames(i, false)) + MpegFrame(418) +
+                                     Id3v1({"Title", "Artist", "Album", "2004", "", i + 1, 17});
+            std::ofstream(dir / ("track" + std::to_string(i) + ".mp3"), std::ios::binary)
+                .write(file.data(), static_cast<std::streamsize>(file.size()));
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -66,8 +81,13 @@ int main(int argc, char** argv) {
         WriteInflateBombs(argv[2]);
         return 0;
     }
+    if (argc == 5 && std::string(argv[1]) == "--tree") {
+        WriteTree(argv[2], std::stoi(argv[3]), std::stoi(argv[4]));
+        return 0;
+    }
     if (argc != 3) {
-        std::cerr << "usage: make_corpus FOLDER COUNT | make_corpus --inflate-bombs FOLDER\n";
+        std::cerr << "usage: make_corpus FOLDER COUNT | --inflate-bombs FOLDER | "
+                     "--tree FOLDER FOLDERS FILES\n";
         return 2;
     }
     const std::filesystem::path folder = argv[1];

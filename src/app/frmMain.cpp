@@ -184,6 +184,7 @@ void frmMain::TreeView1_NodeClick(QTreeWidgetItem* item) {
         return;
     }
     veltrane::TreeView1_NodeClick(folderTree_, state_, fileList_, tree_.NodeOf(item));
+    fileList_.Shown();
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {

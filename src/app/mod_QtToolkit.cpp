@@ -117,17 +117,30 @@ QVariant QtFileList::data(const QModelIndex& index, int role) const {
 }
 
 void QtFileList::Clear() {
-    beginResetModel();
+    if (!filling_) {
+        beginResetModel();
+        filling_ = true;
+    }
     names_.clear();
-    endResetModel();
 }
 
 int QtFileList::AddRow(std::string_view text) {
     const int row = RowCount();
-    beginInsertRows(QModelIndex(), row, row);
+    if (!filling_) {
+        beginInsertRows(QModelIndex(), row, row);
+    }
     names_.emplace_back(BeforeNul(text));
-    endInsertRows();
+    if (!filling_) {
+        endInsertRows();
+    }
     return row;
+}
+
+void QtFileList::Shown() {
+    if (filling_) {
+        filling_ = false;
+        endResetModel();
+    }
 }
 
 std::string QtFileList::CellText(int row, int column) const {

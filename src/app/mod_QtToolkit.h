@@ -47,6 +47,7 @@ class QtListPane final : public ListPane {
 
 // The file list: a model of plain names behind a list view. A folder of many thousand files
 // costs a vector of names, not a widget item per file; the view asks only for the rows it shows.
+// A refill, from Clear to Shown, reaches the view as one reset.
 class QtFileList final : public QAbstractListModel, public RowList {
   public:
     explicit QtFileList(QAbstractItemView& view) : view_(view) {}
@@ -60,8 +61,11 @@ class QtFileList final : public QAbstractListModel, public RowList {
     std::string CellText(int row, int column) const override;
     void SetToolTip(std::string_view text) override;
     std::string ToolTip() const override { return toolTip_; }
+    // The rows since Clear go to the view.
+    void Shown();
 
   private:
+    bool filling_ = false;
     QAbstractItemView& view_;
     std::vector<std::string> names_;  // the host's bytes, shown decoded as UTF-8
     std::string toolTip_;

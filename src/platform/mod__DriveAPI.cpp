@@ -263,12 +263,39 @@ std::optional<std::vector<HostEntry>> ReadHostFolder(const std::string& folder,
         }
         entries.push_back(std::move(found));
     }
-    // Sorted by name ignoring case, ties by the exact bytes.
-    std::sort(entries.begin(), entries.end(), [](const HostEntry& a, const HostEntry& b) {
-        const int order = CompareIgnoringCase(a.name, b.name);
-        return order != 0 ? order < 0 : a.name < b.name;
+    // Sorted by name ignoring case, ties by the exact bytes. The places are sorted, not the
+    // entries, and the first eight lower-cased bytes of each name, packed into one number,
+    // settle most comparisons without touching the names: sorting the entries themselves
+    // lists a folder of 10,000 files in half again the time (bench/RESULTS.md).
+    struct Key {
+        std::uint64_t prefix;
+        std::uint32_t index;
+    };
+    std::vector<Key> keys(entries.size());
+    for (std::uint32_t i = 0; i < keys.size(); ++i) {
+        const std::string& name = entries[i].name;
+        std::uint64_t prefix = 0;
+        for (std::size_t k = 0; k < 8; ++k) {
+            const char c = k < name.size() ? LowerAscii(name[k]) : '\0';
+            prefix = (prefix << 8) | static_cast<unsigned char>(c);
+        }
+        keys[i] = {prefix, i};
+    }
+    std::sort(keys.begin(), keys.end(), [&entries](const Key& a, const Key& b) {
+        if (a.prefix != b.prefix) {
+            return a.prefix < b.prefix;
+        }
+        const std::string& x = entries[a.index].name;
+        const std::string& y = entries[b.index].name;
+        const int order = CompareIgnoringCase(x, y);
+        return order != 0 ? order < 0 : x < y;
     });
-    return entries;
+    std::vector<HostEntry> sorted;
+    sorted.reserve(entries.size());
+    for (const Key& key : keys) {
+        sorted.push_back(std::move(entries[key.index]));
+    }
+    return sorted;
 }
 
 bool IsHostFolder(const std::string& path) {
@@ -290,10 +317,11 @@ std::optional<std::vector<FoundEntry>> HostFolderAccess::Find(std::string_view p
     }
     std::vector<FoundEntry> found;
     found.reserve(entries->size());
-    for (const auto& entry : *entries) {
+    for (auto& entry : *entries) {
         const bool hidden = entry.name[0] == '.';
-        found.push_back({ListedName(entry.name), (entry.folder ? kAttrDirectory : kAttrNormal) |
-                                                     (hidden ? kAttrHidden : 0)});
+        found.push_back(
+            {ListedName(std::move(entry.name)),
+             (entry.folder ? kAttrDirectory : kAttrNormal) | (hidden ? kAttrHidden : 0)});
     }
     return found;
 }

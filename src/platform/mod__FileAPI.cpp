@@ -14,13 +14,17 @@ namespace veltrane {
 
 void ByteView::Load(std::int64_t offset, std::size_t n) {
     const std::int64_t held = std::max<std::int64_t>(0, size_ - offset);
-    block_.resize(
-        static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(n), held)));
+    length_ = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(n), held));
+    if (length_ > capacity_) {
+        block_ = std::make_unique_for_overwrite<char[]>(length_);
+        capacity_ = length_;
+    }
     base_ = offset;
-    const std::size_t got = file_.ReadAt(offset, block_);
+    const std::span<char> block(block_.get(), length_);
+    const std::size_t got = file_.ReadAt(offset, block);
     // A short read leaves zeros, as a zero-filled buffer would.
-    std::fill(block_.begin() + static_cast<std::ptrdiff_t>(std::min(got, block_.size())),
-              block_.end(), '\0');
+    std::fill(block.begin() + static_cast<std::ptrdiff_t>(std::min(got, length_)), block.end(),
+              '\0');
     blockSize_ = std::min(laterBlocks_, blockSize_ * 4);
 }
 
@@ -38,8 +42,8 @@ void ByteView::Copy(std::int64_t offset, std::span<char> out) {
         }
         Load(offset, std::max(blockSize_, wanted));
     }
-    const auto from = block_.begin() + (offset - base_);
-    std::copy(from, from + static_cast<std::ptrdiff_t>(wanted), out.begin());
+    const auto held = Held().subspan(static_cast<std::size_t>(offset - base_), wanted);
+    std::copy(held.begin(), held.end(), out.begin());
 }
 
 std::string ByteView::Bytes(std::int64_t offset, std::size_t n) {
@@ -61,7 +65,7 @@ std::span<const char> ByteView::Block(std::int64_t offset) {
     if (!Holds(offset, offset + 1)) {
         Load(offset, blockSize_);
     }
-    return std::span<const char>(block_).subspan(static_cast<std::size_t>(offset - base_));
+    return Held().subspan(static_cast<std::size_t>(offset - base_));
 }
 
 void DriveRoots::Set(char letter, std::string hostRoot) {

@@ -81,13 +81,18 @@ class ByteView {
   private:
     void Load(std::int64_t offset, std::size_t n);
     bool Holds(std::int64_t from, std::int64_t to) const {
-        return from >= base_ && to <= base_ + static_cast<std::int64_t>(block_.size());
+        return from >= base_ && to <= base_ + static_cast<std::int64_t>(length_);
     }
+    std::span<const char> Held() const { return {block_.get(), length_}; }
     InputFile& file_;
     std::int64_t size_;
     std::size_t blockSize_;
     std::size_t laterBlocks_;
-    std::vector<char> block_;  // the file's bytes from base_ on, never more than it holds there
+    // The file's bytes from base_ on, never more than it holds there: length_ of capacity_
+    // bytes, which are filled by reads rather than cleared in advance.
+    std::unique_ptr<char[]> block_;
+    std::size_t capacity_ = 0;
+    std::size_t length_ = 0;
     std::int64_t base_ = 0;
 };
 

@@ -164,6 +164,10 @@ std::optional<int> ParseArguments(const std::vector<std::string>& args, Options&
     return std::nullopt;
 }
 
+std::unique_ptr<ReportFormat> MakeFormat(const Options& options) {
+    return options.json ? JsonFormat() : TextFormat(options.exportPicture);
+}
+
 // What one file gives: its text for standard output and for standard error, and its counts.
 struct FileOutput {
     std::string out;
@@ -197,8 +201,8 @@ class ExportTurns {
 // One job: its own file access, panes, messages and analysis state; only the tables are shared.
 class FileAnalyser {
   public:
-    FileAnalyser(const Options& options, const ReportFormat& format, ExportTurns* turns)
-        : options_(options), format_(format), turns_(turns) {}
+    FileAnalyser(const Options& options, ExportTurns* turns)
+        : options_(options), format_(MakeFormat(options)), turns_(turns) {}
 
     FileOutput Run(std::size_t index, const std::string& path) {
         FileOutput result;
@@ -224,7 +228,7 @@ class FileAnalyser {
             }
             const FileReport report{path,   mpeg_,  id3v2_, id3v1_, lyrics_, messages_.Messages(),
                                     state_, picture};
-            format_.File(report, index, out, err);
+            format_->File(report, index, out, err);
             result.counts.Add(report, result.opened);
         } catch (const std::exception& fault) {
             err << "veltrane-report: " << VisibleText(path) << ": " << fault.what() << '\n';
@@ -276,7 +280,7 @@ class FileAnalyser {
     }
 
     const Options& options_;
-    const ReportFormat& format_;
+    std::unique_ptr<ReportFormat> format_;
     ExportTurns* turns_;
     HostFileAccess hostFiles_;
     OpenWatch files_{hostFiles_};
@@ -289,65 +293,48 @@ class FileAnalyser {
     AnalysisState state_;
 };
 
-// Runs the files on jobs threads and hands each output to write in the files' order, as soon
-// as it and all before it are done. A job takes a file only while fewer than a few files a job
-// wait to be written, so memory stays flat however many files there are.
+// Runs the files on jobs threads (this one among them) and hands each output to write in the
+// files' order, as soon as it and all before it are done: whichever job finishes the next file
+// in order writes it and whatever waits behind it. A job takes a new file only while fewer than
+// a few files a job wait to be written, so memory stays flat however many files there are.
 void RunInOrder(const std::vector<std::string>& files, unsigned jobs, const Options& options,
-                const ReportFormat& format, const std::function<void(FileOutput&)>& write) {
+                const std::function<void(FileOutput&)>& write) {
     ExportTurns turns;
-    if (jobs <= 1) {
-        FileAnalyser analyser(options, format, nullptr);
-        for (std::size_t i = 0; i < files.size(); ++i) {
-            FileOutput output = analyser.Run(i, files[i]);
-            write(output);
-        }
-        return;
-    }
     const std::size_t window = 4 * static_cast<std::size_t>(jobs);
     std::mutex mutex;
-    std::condition_variable changed;
+    std::condition_variable windowOpen;
     std::size_t claimed = 0;
     std::size_t written = 0;
     std::map<std::size_t, FileOutput> done;
     const auto job = [&] {
-        FileAnalyser analyser(options, format, &turns);
+        FileAnalyser analyser(options, jobs > 1 ? &turns : nullptr);
+        std::unique_lock lock(mutex);
         for (;;) {
-            std::size_t index = 0;
-            {
-                std::unique_lock lock(mutex);
-                changed.wait(lock, [&] { return claimed < written + window; });
-                if (claimed == files.size()) {
-                    return;
-                }
-                index = claimed++;
+            windowOpen.wait(lock, [&] { return claimed < written + window; });
+            if (claimed == files.size()) {
+                return;
             }
+            const std::size_t index = claimed++;
+            lock.unlock();
             FileOutput output = analyser.Run(index, files[index]);
-            {
-                const std::lock_guard lock(mutex);
-                done.emplace(index, std::move(output));
+            lock.lock();
+            done.emplace(index, std::move(output));
+            const std::size_t before = written;
+            for (auto next = done.find(written); next != done.end(); next = done.find(written)) {
+                write(next->second);
+                done.erase(next);
+                ++written;
             }
-            changed.notify_all();
+            if (written != before) {
+                windowOpen.notify_all();
+            }
         }
     };
-    std::vector<std::jthread> threads;
-    for (unsigned j = 0; j < std::min<std::size_t>(jobs, files.size()); ++j) {
-        threads.emplace_back(job);
+    std::vector<std::jthread> others;
+    for (unsigned j = 1; j < std::min<std::size_t>(jobs, files.size()); ++j) {
+        others.emplace_back(job);
     }
-    while (written < files.size()) {
-        FileOutput output;
-        {
-            std::unique_lock lock(mutex);
-            changed.wait(lock, [&] { return done.count(written) != 0; });
-            auto node = done.extract(written);
-            output = std::move(node.mapped());
-        }
-        write(output);
-        {
-            const std::lock_guard lock(mutex);
-            ++written;
-        }
-        changed.notify_all();
-    }
+    job();
 }
 
 }  // namespace
@@ -364,7 +351,7 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     for (const auto& problem : walk.problems) {
         err << "veltrane-report: " << problem << '\n';
     }
-    const auto format = options.json ? JsonFormat() : TextFormat(options.exportPicture);
+    const auto format = MakeFormat(options);
     const unsigned jobs =
         options.jobs != 0 ? options.jobs : std::max(1U, std::thread::hardware_concurrency());
     Progress progress(
@@ -372,15 +359,27 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         walk.files.size());
     ReportSummary summary;
     format->Begin(out);
-    RunInOrder(walk.files, jobs, options, *format, [&](FileOutput& file) {
+    // Output leaves in blocks of about 64 KiB, and before anything goes to standard error, so
+    // that the two keep their order on a terminal.
+    std::string pending;
+    const auto flush = [&] {
+        out << pending << std::flush;
+        pending.clear();
+    };
+    RunInOrder(walk.files, jobs, options, [&](FileOutput& file) {
         if (!file.err.empty()) {
+            flush();
             progress.Write(file.err);
         }
-        out << file.out;
+        pending += file.out;
+        if (pending.size() >= 64 * 1024) {
+            flush();
+        }
         status = file.opened ? status : 1;
         summary.Add(file.counts);
         progress.Done();
     });
+    flush();
     progress.Finish();
     format->End(options.summary ? &summary : nullptr, out);
     return status;

@@ -43,8 +43,7 @@ class TextReport final : public ReportFormat {
 
     void Begin(std::ostream&) const override {}
 
-    void File(const FileReport& file, std::size_t, std::ostream& out,
-              std::ostream& err) const override {
+    void File(const FileReport& file, std::size_t, std::ostream& out, std::ostream& err) override {
         for (const auto& m : file.messages) {
             err << VisibleText(Cp1252ToUtf8(m.title)) << ": " << VisibleText(Cp1252ToUtf8(m.text))
                 << '\n';
@@ -113,53 +112,82 @@ const char* IconName(MessageIcon icon) {
     return "none";
 }
 
-Json PairRows(const MemoryListPane& pane) {
-    Json rows = Json::array();
-    for (const auto& row : pane.Rows()) {
-        rows.push_back({{"item", ShownUtf8(row.cells[0])}, {"value", ShownUtf8(row.cells[1])}});
+// A string member of the document, its text replaced in place: after the first files the
+// document's strings have room enough, and filling it allocates next to nothing.
+std::string& Text(Json& value) {
+    if (!value.is_string()) {
+        value = std::string();
     }
-    return rows;
+    auto& text = value.get_ref<std::string&>();
+    text.clear();
+    return text;
 }
 
-Json Id3v2Rows(const MemoryListPane& pane) {
-    Json rows = Json::array();
-    for (const auto& row : pane.Rows()) {
-        rows.push_back({{"tag", ShownUtf8(row.cells[0])},
-                        {"text", ShownUtf8(row.cells[1])},
-                        {"value", ShownUtf8(row.cells[2])},
-                        {"blue", row.colors[2] == kPureBlue}});
-    }
-    return rows;
+void Cell(Json& value, std::string_view cell) {
+    AppendCp1252AsUtf8(Text(value), BeforeNul(cell));
 }
 
-Json FileJson(const FileReport& file) {
-    Json messages = Json::array();
-    for (const auto& m : file.messages) {
-        messages.push_back({{"title", Cp1252ToUtf8(m.title)},
-                            {"text", Cp1252ToUtf8(m.text)},
-                            {"icon", IconName(m.icon)}});
+// The rows of a pane as objects whose keys name the columns, with the blue flag of the third
+// column's colour where asked.
+void Rows(Json& rows, const MemoryListPane& pane, std::initializer_list<const char*> keys,
+          bool blue) {
+    auto& array = rows.get_ref<Json::array_t&>();
+    array.resize(pane.Rows().size());
+    for (std::size_t r = 0; r < array.size(); ++r) {
+        const auto& row = pane.Rows()[r];
+        std::size_t column = 0;
+        for (const char* key : keys) {
+            Cell(array[r][key], row.cells[column++]);
+        }
+        if (blue) {
+            array[r]["blue"] = row.colors[2] == kPureBlue;
+        }
     }
-    const TagPresence& p = file.state.Presence;
-    Json json = {{"path", file.path},
-                 {"mpeg", PairRows(file.mpeg)},
-                 {"id3v2", Id3v2Rows(file.id3v2)},
-                 {"id3v1", PairRows(file.id3v1)},
-                 {"lyrics", ShownUtf8(file.lyrics.Text())},
-                 {"messages", std::move(messages)},
-                 {"presence",
-                  {{"HasID3v1", p.HasID3v1},
-                   {"HasID3v2", p.HasID3v2},
-                   {"ID3v2Version", p.ID3v2Version},
-                   {"ID3v2Footer", p.ID3v2Footer},
-                   {"HasLyrics3", p.HasLyrics3},
-                   {"Lyrics3EndFound", p.Lyrics3EndFound},
-                   {"Lyrics3Version", p.Lyrics3Version}}},
-                 {"picture", nullptr}};
-    if (file.picture) {
-        json["picture"] = {{"result", file.picture->result}, {"file", file.picture->file}};
-    }
-    return json;
 }
+
+// One file's object, kept from file to file and filled anew: its keys stay in place.
+class FileJson {
+  public:
+    const Json& Fill(const FileReport& file) {
+        Text(json_["path"]) = file.path;
+        Rows(json_["mpeg"], file.mpeg, {"item", "value"}, false);
+        Rows(json_["id3v2"], file.id3v2, {"tag", "text", "value"}, true);
+        Rows(json_["id3v1"], file.id3v1, {"item", "value"}, false);
+        Cell(json_["lyrics"], file.lyrics.Text());
+        Json& messages = json_["messages"] = Json::array();
+        for (const auto& m : file.messages) {
+            Json& message = messages.emplace_back(Json::object());
+            message["title"] = Cp1252ToUtf8(m.title);
+            message["text"] = Cp1252ToUtf8(m.text);
+            message["icon"] = IconName(m.icon);
+        }
+        const TagPresence& p = file.state.Presence;
+        Json& presence = json_["presence"];
+        presence["HasID3v1"] = p.HasID3v1;
+        presence["HasID3v2"] = p.HasID3v2;
+        presence["ID3v2Version"] = p.ID3v2Version;
+        presence["ID3v2Footer"] = p.ID3v2Footer;
+        presence["HasLyrics3"] = p.HasLyrics3;
+        presence["Lyrics3EndFound"] = p.Lyrics3EndFound;
+        presence["Lyrics3Version"] = p.Lyrics3Version;
+        Json& picture = json_["picture"] = nullptr;
+        if (file.picture) {
+            picture["result"] = file.picture->result;
+            picture["file"] = file.picture->file;
+        }
+        return json_;
+    }
+
+  private:
+    Json json_ = {{"path", ""},
+                  {"mpeg", Json::array()},
+                  {"id3v2", Json::array()},
+                  {"id3v1", Json::array()},
+                  {"lyrics", ""},
+                  {"messages", Json::array()},
+                  {"presence", Json::object()},
+                  {"picture", nullptr}};
+};
 
 Json SummaryJson(const ReportSummary& s) {
     Json messages = Json::object();
@@ -188,8 +216,8 @@ class JsonReport final : public ReportFormat {
     void Begin(std::ostream& out) const override { out << "{\"files\": ["; }
 
     void File(const FileReport& file, std::size_t index, std::ostream& out,
-              std::ostream&) const override {
-        out << (index == 0 ? "\n" : ",\n") << Dump(FileJson(file));
+              std::ostream&) override {
+        out << (index == 0 ? "\n" : ",\n") << Dump(file_.Fill(file));
     }
 
     void End(const ReportSummary* summary, std::ostream& out) const override {
@@ -204,6 +232,7 @@ class JsonReport final : public ReportFormat {
     static std::string Dump(const Json& json) {
         return json.dump(-1, ' ', false, Json::error_handler_t::replace);
     }
+    FileJson file_;
 };
 
 }  // namespace

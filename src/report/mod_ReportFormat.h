@@ -54,9 +54,10 @@ class ReportFormat {
   public:
     virtual ~ReportFormat() = default;
     virtual void Begin(std::ostream& out) const = 0;
-    // The file with this 0-based place in the run.
+    // The file with this 0-based place in the run. A format serves one job: it may keep what
+    // it needs from file to file.
     virtual void File(const FileReport& file, std::size_t index, std::ostream& out,
-                      std::ostream& err) const = 0;
+                      std::ostream& err) = 0;
     // After the last file; with the summary when it was asked for.
     virtual void End(const ReportSummary* summary, std::ostream& out) const = 0;
 };
