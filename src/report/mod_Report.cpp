@@ -228,13 +228,17 @@ class FileAnalyser {
             }
             const FileReport report{path,   mpeg_,  id3v2_, id3v1_, lyrics_, messages_.Messages(),
                                     state_, picture};
-            format_->File(report, index, out, err);
+            format_->File(report, out, err);
             result.counts.Add(report, result.opened);
+            result.out = std::move(out).str();
+        } catch (const std::bad_alloc&) {
+            // Whatever was printed of the file goes: the output stays whole, one file short.
+            err << "veltrane-report: not enough memory to report " << VisibleText(path) << '\n';
+            result.opened = false;
         } catch (const std::exception& fault) {
             err << "veltrane-report: " << VisibleText(path) << ": " << fault.what() << '\n';
             result.opened = false;
         }
-        result.out = std::move(out).str();
         result.err = std::move(err).str();
         return result;
     }
@@ -362,6 +366,7 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     // Output leaves in blocks of about 64 KiB, and before anything goes to standard error, so
     // that the two keep their order on a terminal.
     std::string pending;
+    bool first = true;
     const auto flush = [&] {
         out << pending << std::flush;
         pending.clear();
@@ -371,7 +376,11 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
             flush();
             progress.Write(file.err);
         }
-        pending += file.out;
+        if (!file.out.empty()) {
+            pending += format->Before(first);
+            pending += file.out;
+            first = false;
+        }
         if (pending.size() >= 64 * 1024) {
             flush();
         }

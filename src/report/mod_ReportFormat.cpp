@@ -43,7 +43,9 @@ class TextReport final : public ReportFormat {
 
     void Begin(std::ostream&) const override {}
 
-    void File(const FileReport& file, std::size_t, std::ostream& out, std::ostream& err) override {
+    std::string_view Before(bool) const override { return {}; }
+
+    void File(const FileReport& file, std::ostream& out, std::ostream& err) override {
         for (const auto& m : file.messages) {
             err << VisibleText(Cp1252ToUtf8(m.title)) << ": " << VisibleText(Cp1252ToUtf8(m.text))
                 << '\n';
@@ -215,9 +217,10 @@ class JsonReport final : public ReportFormat {
   public:
     void Begin(std::ostream& out) const override { out << "{\"files\": ["; }
 
-    void File(const FileReport& file, std::size_t index, std::ostream& out,
-              std::ostream&) override {
-        out << (index == 0 ? "\n" : ",\n") << Dump(file_.Fill(file));
+    std::string_view Before(bool first) const override { return first ? "\n" : ",\n"; }
+
+    void File(const FileReport& file, std::ostream& out, std::ostream&) override {
+        out << Dump(file_.Fill(file));
     }
 
     void End(const ReportSummary* summary, std::ostream& out) const override {

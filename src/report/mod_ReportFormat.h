@@ -54,10 +54,10 @@ class ReportFormat {
   public:
     virtual ~ReportFormat() = default;
     virtual void Begin(std::ostream& out) const = 0;
-    // The file with this 0-based place in the run. A format serves one job: it may keep what
-    // it needs from file to file.
-    virtual void File(const FileReport& file, std::size_t index, std::ostream& out,
-                      std::ostream& err) = 0;
+    // One file's output. A format serves one job: it may keep what it needs from file to file.
+    virtual void File(const FileReport& file, std::ostream& out, std::ostream& err) = 0;
+    // What stands before a file's output: the first or a later one.
+    virtual std::string_view Before(bool first) const = 0;
     // After the last file; with the summary when it was asked for.
     virtual void End(const ReportSummary* summary, std::ostream& out) const = 0;
 };
