@@ -310,8 +310,7 @@ std::optional<std::vector<FoundEntry>> HostFolderAccess::Find(std::string_view p
     }
     const auto folder = MapToHostPath(pattern.substr(0, cut + 1), roots_);
     std::string error;
-    const auto entries =
-        folder ? ReadHostFolder(*folder, pattern.substr(cut + 1), error) : std::nullopt;
+    auto entries = folder ? ReadHostFolder(*folder, pattern.substr(cut + 1), error) : std::nullopt;
     if (!entries) {
         return std::nullopt;
     }

@@ -11,7 +11,6 @@
 #include <thread>
 
 #include "analysis/mod_AnalysisDriver.h"
-#include "common/mod__HelperFunctions.h"
 #include "id3v2/mod_MP3__ID3TAGDefinitions.h"
 #include "picture/mod_MP3ID3_Picture.h"
 #include "platform/mod__FileAPI.h"
