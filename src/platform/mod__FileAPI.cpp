@@ -1,6 +1,7 @@
 #include "platform/mod__FileAPI.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -222,6 +223,32 @@ int OpenRegular(const std::string& hostPath, int& error, struct stat& info) {
 }
 
 }  // namespace
+
+void ReadSoon(const std::string& hostPath, std::size_t headBytes, std::size_t tailBytes) {
+    int error = 0;
+    struct stat info {};
+    const int fd = OpenRegular(hostPath, error, info);
+    if (fd < 0) {
+        return;
+    }
+    const auto size = static_cast<std::int64_t>(info.st_size);
+    const auto head = std::min(size, static_cast<std::int64_t>(headBytes));
+    const auto tail = std::min(size - head, static_cast<std::int64_t>(tailBytes));
+    // A length of zero would stand for the rest of the file.
+    if (head > 0) {
+        ::posix_fadvise(fd, 0, head, POSIX_FADV_WILLNEED);
+    }
+    if (tail > 0) {
+        ::posix_fadvise(fd, size - tail, tail, POSIX_FADV_WILLNEED);
+    }
+    ::close(fd);
+}
+
+std::int64_t ThreadDiskReads() {
+    rusage usage{};
+    ::getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_inblock;
+}
 
 std::optional<std::string> HostFileAccess::HostPath(const std::string& path) const {
     if (!roots_) {

@@ -133,6 +133,13 @@ class HostFileAccess final : public FileAccess {
 // Creates a host folder and its parents where missing; false when it cannot be had.
 bool CreateFolders(const std::string& hostPath);
 
+// Asks the host to start reading, without waiting for it, the parts of a regular file that an
+// analysis reads: its first headBytes and its last tailBytes. Nothing happens for anything else.
+void ReadSoon(const std::string& hostPath, std::size_t headBytes, std::size_t tailBytes);
+
+// How many times the calling thread has had to wait for blocks read from a disk.
+std::int64_t ThreadDiskReads();
+
 // Whether the process's standard error is a terminal.
 bool StandardErrorIsTerminal();
 

@@ -296,6 +296,14 @@ class FileAnalyser {
     AnalysisState state_;
 };
 
+// While the jobs have to read from the disk (a cold cache), helpers ask the host for the heads
+// and tails of the files a little ahead of them, so that the disk has several reads to serve at
+// once. With a warm cache no file needs the disk and the helpers sleep.
+constexpr unsigned kReadAheadHelpers = 4;
+constexpr std::size_t kReadAheadFiles = 16;
+constexpr std::size_t kReadAheadHead = 16 * 1024;
+constexpr std::size_t kReadAheadTail = 8 * 1024;
+
 // Runs the files on jobs threads (this one among them) and hands each output to write in the
 // files' order, as soon as it and all before it are done: whichever job finishes the next file
 // in order writes it and whatever waits behind it. A job takes a new file only while fewer than
@@ -306,8 +314,12 @@ void RunInOrder(const std::vector<std::string>& files, unsigned jobs, const Opti
     const std::size_t window = 4 * static_cast<std::size_t>(jobs);
     std::mutex mutex;
     std::condition_variable windowOpen;
+    std::condition_variable readAheadWanted;
     std::size_t claimed = 0;
     std::size_t written = 0;
+    std::size_t readAhead = 0;
+    bool fromDisk = false;  // whether the last file analysed had to be read from the disk
+    bool finished = false;
     std::map<std::size_t, FileOutput> done;
     const auto job = [&] {
         FileAnalyser analyser(options, jobs > 1 ? &turns : nullptr);
@@ -319,8 +331,14 @@ void RunInOrder(const std::vector<std::string>& files, unsigned jobs, const Opti
             }
             const std::size_t index = claimed++;
             lock.unlock();
+            const std::int64_t readsBefore = ThreadDiskReads();
             FileOutput output = analyser.Run(index, files[index]);
+            const bool read = ThreadDiskReads() != readsBefore;
             lock.lock();
+            fromDisk = read;
+            if (fromDisk) {
+                readAheadWanted.notify_all();
+            }
             done.emplace(index, std::move(output));
             const std::size_t before = written;
             for (auto next = done.find(written); next != done.end(); next = done.find(written)) {
@@ -333,11 +351,42 @@ void RunInOrder(const std::vector<std::string>& files, unsigned jobs, const Opti
             }
         }
     };
-    std::vector<std::jthread> others;
-    for (unsigned j = 1; j < std::min<std::size_t>(jobs, files.size()); ++j) {
-        others.emplace_back(job);
+    const auto helper = [&] {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            const auto next = [&] { return std::max(readAhead, claimed); };
+            readAheadWanted.wait(lock, [&] {
+                return finished ||
+                       (fromDisk && next() < std::min(files.size(), claimed + kReadAheadFiles));
+            });
+            if (finished) {
+                return;
+            }
+            const std::size_t index = next();
+            readAhead = index + 1;
+            lock.unlock();
+            ReadSoon(files[index], kReadAheadHead, kReadAheadTail);
+            lock.lock();
+        }
+    };
+    std::vector<std::jthread> helpers;
+    if (jobs > 1 && files.size() > 1) {
+        for (unsigned h = 0; h < kReadAheadHelpers; ++h) {
+            helpers.emplace_back(helper);
+        }
     }
-    job();
+    {
+        std::vector<std::jthread> others;
+        for (unsigned j = 1; j < std::min<std::size_t>(jobs, files.size()); ++j) {
+            others.emplace_back(job);
+        }
+        job();
+    }
+    {
+        const std::lock_guard lock(mutex);
+        finished = true;
+    }
+    readAheadWanted.notify_all();
 }
 
 }  // namespace
