@@ -122,31 +122,24 @@ TEST(LoadDrives, ListsEveryDriveButRemovableOnesWithLabelAndImage) {
     EXPECT_EQ(b.tree.Index(3), 3);  // D: follows C: and its one folder
 }
 
-TEST(FillSubFolders, SkipsHiddenFoldersAndKeepsSystemOnes) {
+// Hidden folders are left out, system ones kept; a folder that cannot be searched has no
+// children; more than 32,767 sub-folders are all listed (a 16-bit count once gave none).
+TEST(FillSubFolders, ListsTheVisibleSubFoldersOfAnyFolder) {
     Browser b;
     b.folders.folders["C:\\Music"] = {{"Alpha", kAttrDirectory},
                                       {"Beta", kAttrDirectory | kAttrHidden},
                                       {"Gamma", kAttrDirectory | kAttrSystem},
                                       {"song.mp3", kAttrNormal}};
-    const NodeId node = b.tree.AddNode(kNoNode, std::nullopt, "Music", "", "");
-    FillSubFolders(b.ctx, node, "C:\\Music\\");  // a trailing "\" is not doubled
-    EXPECT_EQ(b.Children(node), (Names{"Alpha", "Gamma"}));
-}
-
-TEST(FillSubFolders, GivesNoChildrenForAFolderThatCannotBeSearched) {
-    Browser b;
-    const NodeId node = b.tree.AddNode(kNoNode, std::nullopt, "Locked", "", "");
-    FillSubFolders(b.ctx, node, "C:\\Locked");
-    EXPECT_EQ(b.tree.ChildCount(node), 0);
-}
-
-// More than 32,767 sub-folders: all of them, where a 16-bit count once gave none.
-TEST(FillSubFolders, ListsEveryFolderOfAVeryLargeFolder) {
-    Browser b;
-    auto& entries = b.folders.folders["C:\\Big"];
+    auto& big = b.folders.folders["C:\\Big"];
     for (int i = 0; i < 33000; ++i) {
-        entries.push_back({"f" + std::to_string(i), kAttrDirectory});
+        big.push_back({"f" + std::to_string(i), kAttrDirectory});
     }
+    const NodeId music = b.tree.AddNode(kNoNode, std::nullopt, "Music", "", "");
+    FillSubFolders(b.ctx, music, "C:\\Music\\");  // a trailing "\" is not doubled
+    EXPECT_EQ(b.Children(music), (Names{"Alpha", "Gamma"}));
+    const NodeId locked = b.tree.AddNode(kNoNode, std::nullopt, "Locked", "", "");
+    FillSubFolders(b.ctx, locked, "C:\\Locked");
+    EXPECT_EQ(b.tree.ChildCount(locked), 0);
     const NodeId node = b.tree.AddNode(kNoNode, std::nullopt, "Big", "", "");
     FillSubFolders(b.ctx, node, "C:\\Big");
     EXPECT_EQ(b.tree.ChildCount(node), 33000);
@@ -199,17 +192,22 @@ TEST(TreeView1_NodeClick, ListsTheFolderFilesAndMakesItTheCurrentFolder) {
 }
 
 TEST(MatchesPattern, MatchesWildcardsIgnoringCase) {
-    EXPECT_TRUE(MatchesPattern("song.mp3", "*.mp3"));
-    EXPECT_TRUE(MatchesPattern("SONG.MP3", "*.mp3"));
-    EXPECT_TRUE(MatchesPattern(".mp3", "*.mp3"));
-    EXPECT_FALSE(MatchesPattern("song.mp3.txt", "*.mp3"));
-    EXPECT_FALSE(MatchesPattern("song.mp", "*.mp3"));
-    EXPECT_TRUE(MatchesPattern("anything", "*"));
-    EXPECT_TRUE(MatchesPattern("a.b.mp3", "*.mp3"));
-    EXPECT_TRUE(MatchesPattern("x1", "x?"));
+    const std::tuple<const char*, const char*, bool> cases[] = {{"song.mp3", "*.mp3", true},
+                                                                {"SONG.MP3", "*.mp3", true},
+                                                                {".mp3", "*.mp3", true},
+                                                                {"a.b.mp3", "*.mp3", true},
+                                                                {"song.mp3.txt", "*.mp3", false},
+                                                                {"song.mp", "*.mp3", false},
+                                                                {"anything", "*", true},
+                                                                {"x1", "x?", true},
+                                                                {"x", "x?", false},
+                                                                {"x12", "x?", false}};
+    for (const auto& [name, pattern, matches] : cases) {
+        EXPECT_EQ(MatchesPattern(name, pattern), matches) << name << " " << pattern;
+    }
 }
 
-TEST(DrivesFromMountTable, GivesLettersInTableOrderToTheMountsAUserBrowses) {
+TEST(DrivesFromMountTable, GivesLettersCToZInTableOrderToTheMountsAUserBrowses) {
     const std::string mounts =
         "proc /proc proc rw 0 0\n"
         "/dev/sda2 / ext4 rw 0 0\n"
@@ -234,14 +232,11 @@ TEST(DrivesFromMountTable, GivesLettersInTableOrderToTheMountsAUserBrowses) {
     }
     EXPECT_EQ(shown, (Names{"C / 3", "D /home 3", "E /run/media/me/STICK 2", "F /tmp 6",
                             "G /mnt/nfs 4", "H /mnt/My Music 4", "I /media/cdrom 5"}));
-}
-
-TEST(DrivesFromMountTable, StopsAtZ) {
-    std::string mounts;
+    std::string many;
     for (int i = 0; i < 40; ++i) {
-        mounts += "/dev/sd" + std::to_string(i) + " /data/" + std::to_string(i) + " ext4 rw 0 0\n";
+        many += "/dev/sd" + std::to_string(i) + " /data/" + std::to_string(i) + " ext4 rw 0 0\n";
     }
-    const auto drives = DrivesFromMountTable(mounts, [](std::string_view) { return false; });
-    ASSERT_EQ(drives.size(), 24U);
-    EXPECT_EQ(drives.back().letter, 'Z');
+    const auto lettered = DrivesFromMountTable(many, [](std::string_view) { return false; });
+    ASSERT_EQ(lettered.size(), 24U);  // C to Z
+    EXPECT_EQ(lettered.back().letter, 'Z');
 }

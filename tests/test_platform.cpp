@@ -1,70 +1,40 @@
+// The host's file layer: drive paths, the one byte view, what counts as a file, names the drive
+// form cannot express, and the picture export into a real folder.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
-#include <unistd.h>
+
+#include <functional>
 #include <random>
 
-#include <filesystem>
-#include <fstream>
-#include <functional>
-
-#include "analysis/mod_AnalysisDriver.h"
+#include "browse/mod_Directory.h"
 #include "picture/mod_MP3ID3_Picture.h"
-#include "platform/mod__FileAPI.h"
-#include "platform/mod__Toolkit.h"
-#include "support/MemoryHost.h"
+#include "support/Harness.h"
 #include "support/Mp3Builder.h"
+#include "support/TempFolder.h"
 
 using namespace veltrane;
 using namespace fixture;
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-class TempFolder {
-  public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "veltrane-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempFolder() { fs::remove_all(path_); }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const fs::path& Path() const { return path_; }
-    fs::path Write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(path_ / name, std::ios::binary) << bytes;
-        return path_ / name;
-    }
-
-  private:
-    fs::path path_;
-};
-
-}  // namespace
-
-TEST(MapToHostPath, TurnsDriveFormIntoTheDrivesRoot) {
+TEST(MapToHostPath, TurnsDrivePathsIntoHostPathsAndLeavesOthersAlone) {
     DriveRoots roots;
     roots.Set('C', "/");
     roots.Set('D', "/home/user/music");
-    EXPECT_EQ(MapToHostPath("C:", roots), "/");
-    EXPECT_EQ(MapToHostPath("C:\\", roots), "/");
-    EXPECT_EQ(MapToHostPath("C:\\Music\\Rock\\a.mp3", roots), "/Music/Rock/a.mp3");
-    EXPECT_EQ(MapToHostPath("d:\\x.mp3", roots), "/home/user/music/x.mp3");
-    EXPECT_EQ(MapToHostPath("D:", roots), "/home/user/music");
-}
-
-TEST(MapToHostPath, LeavesHostPathsAsGivenAndRefusesUnknownDrives) {
-    DriveRoots roots;
-    roots.Set('C', "/");
-    EXPECT_EQ(MapToHostPath("/tmp/a\\b.mp3", roots), "/tmp/a\\b.mp3");
-    EXPECT_EQ(MapToHostPath("C:file.mp3", roots), "C:file.mp3");  // no "\" after the colon
-    EXPECT_EQ(MapToHostPath("relative.mp3", roots), "relative.mp3");
-    EXPECT_FALSE(MapToHostPath("Q:\\x.mp3", roots));
+    const std::pair<const char*, std::optional<std::string>> cases[] = {
+        {"C:", "/"},
+        {"C:\\", "/"},
+        {"C:\\Music\\Rock\\a.mp3", "/Music/Rock/a.mp3"},
+        {"d:\\x.mp3", "/home/user/music/x.mp3"},
+        {"D:", "/home/user/music"},
+        {"/tmp/a\\b.mp3", "/tmp/a\\b.mp3"},
+        {"C:file.mp3", "C:file.mp3"},  // no "\" after the colon: no drive path
+        {"relative.mp3", "relative.mp3"},
+        {"Q:\\x.mp3", std::nullopt},    // a drive without a root
+        {"C:\\a/b.mp3", std::nullopt},  // no drive path holds "/"
+    };
+    for (const auto& [path, host] : cases) {
+        EXPECT_EQ(MapToHostPath(path, roots), host) << path;
+    }
 }
 
 // Every request against a plain positioned read of the same file: zeros outside the file,
@@ -76,10 +46,11 @@ TEST(ByteView, GivesWhatAPositionedReadGivesForAnyRange) {
     for (auto& b : bytes) {
         b = static_cast<char>(random());
     }
-    const auto path = temp.Write("a.mp3", bytes);
     HostFileAccess files;
-    auto file = files.OpenRead(path.string());
+    auto file = files.OpenRead(temp.Write("a.mp3", bytes).string());
     ASSERT_TRUE(file);
+    const std::int64_t size = file->Size();
+    // A read that starts before the file delivers nothing, as a positioned read does.
     const auto expected = [&](std::int64_t offset, std::size_t n) {
         std::string out(n, '\0');
         if (offset >= 0) {
@@ -89,7 +60,6 @@ TEST(ByteView, GivesWhatAPositionedReadGivesForAnyRange) {
     };
     ByteView fixed(*file, 4096, 65536);
     EXPECT_EQ(fixed.Bytes(0, 20000), expected(0, 20000));  // larger than the first block
-    const std::int64_t size = file->Size();
     for (const auto& [first, later] : {std::pair{16, 64}, std::pair{4096, 65536}}) {
         ByteView view(*file, static_cast<std::size_t>(first), static_cast<std::size_t>(later));
         for (int i = 0; i < 2000; ++i) {
@@ -99,6 +69,7 @@ TEST(ByteView, GivesWhatAPositionedReadGivesForAnyRange) {
             const std::size_t n = random() % (i % 10 == 0 ? 200000U : 300U);
             SCOPED_TRACE("offset " + std::to_string(offset) + ", " + std::to_string(n) + " bytes");
             ASSERT_EQ(view.Bytes(offset, n), expected(offset, n));
+            ASSERT_EQ(view.Byte(offset), static_cast<unsigned char>(expected(offset, 1)[0]));
             const auto block = view.Block(offset);
             ASSERT_EQ(block.empty(), offset < 0 || offset >= size);
             ASSERT_EQ(std::string(block.begin(), block.end()), expected(offset, block.size()));
@@ -106,64 +77,97 @@ TEST(ByteView, GivesWhatAPositionedReadGivesForAnyRange) {
     }
 }
 
-TEST(HostFileAccess, OpensOnlyRegularFilesAndNeverCreatesOne) {
+// Folders, FIFOs (a plain open would wait for a writer for ever), devices, missing and empty
+// files: all show the not-found panes, nothing is created, nothing raises a message box.
+TEST(HostFiles, ShowNotFoundForWhatIsNoRegularFileOrIsEmpty) {
     TempFolder temp;
-    HostFileAccess files;
-    EXPECT_FALSE(files.OpenRead((temp.Path() / "missing.mp3").string()));
-    EXPECT_FALSE(fs::exists(temp.Path() / "missing.mp3"));
-
     fs::create_directory(temp.Path() / "folder.mp3");
-    EXPECT_FALSE(files.OpenRead((temp.Path() / "folder.mp3").string()));
-
-    // A FIFO without a writer would block a plain open for ever.
-    const auto fifo = temp.Path() / "fifo.mp3";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_FALSE(files.OpenRead(fifo.string()));
-    EXPECT_EQ(HostOpenProblem(fifo.string()), "not a regular file");
-
-    EXPECT_FALSE(files.OpenRead("/dev/null"));
-}
-
-TEST(HostFileAccess, MapsDrivePathsThroughItsRoots) {
-    TempFolder temp;
-    temp.Write("song.mp3", "xyz");
+    ASSERT_EQ(::mkfifo((temp.Path() / "fifo.mp3").c_str(), 0600), 0);
+    fs::create_symlink("/dev/null", temp.Path() / "device.mp3");
+    temp.Write("empty.mp3", "");
     DriveRoots roots;
     roots.Set('C', temp.Path().string());
     HostFileAccess files(roots);
-    auto file = files.OpenRead("C:\\song.mp3");
-    ASSERT_TRUE(file);
-    EXPECT_EQ(file->Size(), 3);
+    Harness h(files);
+    for (const char* name : {"folder.mp3", "fifo.mp3", "device.mp3", "missing.mp3", "empty.mp3"}) {
+        h.Analyse(std::string("C:\\") + name);
+        EXPECT_EQ(h.Panes(), kNotFoundPanes) << name;
+    }
+    EXPECT_TRUE(h.messages.Messages().empty());
+    EXPECT_FALSE(fs::exists(temp.Path() / "missing.mp3"));
+    EXPECT_EQ(HostOpenProblem((temp.Path() / "fifo.mp3").string()), "not a regular file");
+    EXPECT_EQ(HostOpenProblem((temp.Path() / "empty.mp3").string()), std::nullopt);
+}
+
+// Sizes are 64-bit: the playing time of a sparse 3 GiB file by the same formula as any other.
+TEST(HostFiles, AnalyseAFileLargerThanFourGigabytesOfBitsLikeAnyOther) {
+    TempFolder temp;
+    const auto path =
+        temp.Write("huge.mp3", Id3v2(3, Frame23("TIT2", Text("Huge"))) + MpegHeader());
+    const std::int64_t size = 3LL * 1024 * 1024 * 1024;
+    fs::resize_file(path, static_cast<std::uintmax_t>(size));
+    HostFileAccess files;
+    Harness h(files);
+    h.Analyse(path.string());
+    EXPECT_EQ(h.mpegPane.CellText(0, 1), "3221225472");
+    EXPECT_EQ(h.mpegPane.CellText(2, 1), "55:55:26");  // (size - 25 - 1) * 8 / 128000 s
+    EXPECT_EQ(h.id3v2Pane.CellText(1, 2), "Huge");
+}
+
+// A host name may hold any byte but "/" and NUL; the drive form separates folders with "\", so
+// a name holding "\" cannot be reached and must never open another file.
+TEST(HostFiles, ListAwkwardNamesAndNeverOpenTheWrongFile) {
+    TempFolder temp;
+    const std::string invalidUtf8 = "bad\xFF\xFE.mp3";
+    for (const std::string& name :
+         {std::string("with space.mp3"), std::string("it's \"quoted\".mp3"), invalidUtf8,
+          std::string("a\\b.mp3")}) {
+        temp.Write(name, MpegFrame() + Id3v1({name.substr(0, 20), "", "", "", "", 1, 0}));
+    }
+    temp.Write("a/b.mp3", MpegFrame() + Id3v1({"WRONG FILE", "", "", "", "", 1, 0}));
+    HostFolderAccess folders({{'C', temp.Path().string(), kDriveFixed}});
+    DriveRoots roots;
+    roots.Set('C', temp.Path().string());
+    HostFileAccess files(roots);
+    Harness h(files);
+    MemoryListPane list;
+    ListFiles(folders, "C:", "*.mp3", list);
+    std::vector<std::string> names;
+    for (int r = 0; r < list.RowCount(); ++r) {
+        names.push_back(list.CellText(r, 0));
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"a/b.mp3", invalidUtf8, "it's \"quoted\".mp3",
+                                               "with space.mp3"}));
+    for (const auto& name : names) {
+        h.state.sActualPath = "C:";
+        AnalyseListedFile(h.state, name, h.panes, h.services);
+        if (name == "a/b.mp3") {
+            EXPECT_EQ(h.Panes(), kNotFoundPanes);
+        } else {
+            EXPECT_EQ(h.id3v1Pane.CellText(4, 1), name.substr(0, 20)) << name;
+        }
+    }
 }
 
 // The picture export in a real folder where something already stands under the picture's name:
 // what stands there is replaced only when it is a regular file other than the analysed one, and
-// is never written through or waited on.
-TEST(ExportIntoARealFolder, NeverWritesThroughOrOverWhatStandsUnderThePicturesName) {
+// is never written through or waited on; the analysed file never changes.
+TEST(HostFiles, ExportNeverWritesThroughOrOverWhatStandsUnderThePicturesName) {
     const std::string png = Bytes({0x89, 'P', 'N', 'G'}) + "png body";
     const std::string mp3 = Id3v2(3, Frame23("APIC", ApicData("image/png", "", png))) + MpegFrame();
-    struct Case {
-        const char* what;
-        std::function<void(const fs::path& folder, const fs::path& outside)> plant;
-        bool written;
-    };
-    const std::vector<Case> cases = {
+    using Plant = std::function<void(const fs::path& folder, const fs::path& outside)>;
+    const std::tuple<const char*, Plant, bool> cases[] = {
         {"nothing", [](const fs::path&, const fs::path&) {}, true},
         {"a regular file",
          [](const fs::path& f, const fs::path&) { std::ofstream(f / "image.png") << "old"; }, true},
         {"a hard link to a file elsewhere",
-         [](const fs::path& f, const fs::path& outside) {
-             fs::create_hard_link(outside, f / "image.png");
-         },
+         [](const fs::path& f, const fs::path& o) { fs::create_hard_link(o, f / "image.png"); },
          true},
         {"a symbolic link",
-         [](const fs::path& f, const fs::path& outside) {
-             fs::create_symlink(outside, f / "image.png");
-         },
+         [](const fs::path& f, const fs::path& o) { fs::create_symlink(o, f / "image.png"); },
          false},
         {"a FIFO",
-         [](const fs::path& f, const fs::path&) {
-             ASSERT_EQ(::mkfifo((f / "image.png").c_str(), 0644), 0);
-         },
+         [](const fs::path& f, const fs::path&) { ::mkfifo((f / "image.png").c_str(), 0644); },
          false},
         {"a folder",
          [](const fs::path& f, const fs::path&) { fs::create_directory(f / "image.png"); }, false},
@@ -179,30 +183,29 @@ TEST(ExportIntoARealFolder, NeverWritesThroughOrOverWhatStandsUnderThePicturesNa
          },
          false},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, plant, written] : cases) {
+        SCOPED_TRACE(what);
         TempFolder temp;
         const fs::path folder = temp.Path() / "out";
-        fs::create_directory(folder);
         const auto outside = temp.Write("outside.mp3", "outside");
-        std::ofstream(folder / "song.mp3", std::ios::binary) << mp3;
-        c.plant(folder, outside);
+        temp.Write("out/song.mp3", mp3);
+        plant(folder, outside);
+        const auto mtime = fs::last_write_time(fs::canonical(folder / "song.mp3"));
 
         HostFileAccess files;
-        MemoryMessageBox messages;
-        MemoryWindowOps window;
-        Services services{files, messages, window};
-        AnalysisState state;
-        state.sActualFile = (folder / "song.mp3").string();
-        ReadId3v2(files, messages, state.sActualFile, state.Id3v2Header, state.Id3v2Frames);
+        Harness h(files);
+        h.Analyse((folder / "song.mp3").string());
         std::string name;
-        const int result = PictureRowClick(state, "APIC", services, folder.string(), false, name);
+        const int result =
+            PictureRowClick(h.state, "APIC", h.services, folder.string(), true, name);
 
-        EXPECT_EQ(result, c.written ? 1 : -1);
-        EXPECT_EQ(messages.Messages().size(), c.written ? 0U : 1U);
+        EXPECT_EQ(result, written ? 1 : -1);
+        EXPECT_EQ(h.messages.Messages().size(), written ? 0U : 1U);
+        EXPECT_EQ(h.window.Opened().size(), written ? 1U : 0U);
         EXPECT_EQ(Slurp(outside), "outside");
         EXPECT_EQ(Slurp(folder / "song.mp3"), mp3);
-        if (c.written) {
+        EXPECT_EQ(fs::last_write_time(fs::canonical(folder / "song.mp3")), mtime);
+        if (written) {
             EXPECT_EQ(Slurp(folder / "image.png"), png);
         }
         std::size_t entries = 0;
@@ -212,19 +215,4 @@ TEST(ExportIntoARealFolder, NeverWritesThroughOrOverWhatStandsUnderThePicturesNa
         }
         EXPECT_EQ(entries, 2U);
     }
-}
-
-TEST(MemoryTree, JoinsFullPathsWithBackslashesAndWalksSiblings) {
-    MemoryTree tree;
-    const NodeId c = tree.AddNode(kNoNode, "DriveC", "C: (/)", "disc", "disc");
-    const NodeId music = tree.AddNode(c, std::nullopt, "Music", "folderclosed", "folderopen");
-    const NodeId rock = tree.AddNode(music, std::nullopt, "Rock", "folderclosed", "folderopen");
-    const NodeId jazz = tree.AddNode(music, std::nullopt, "Jazz", "folderclosed", "folderopen");
-    EXPECT_EQ(tree.FullPath(rock), "C: (/)\\Music\\Rock");
-    EXPECT_EQ(tree.FirstChild(music), rock);
-    EXPECT_EQ(tree.NextSibling(rock), jazz);
-    EXPECT_EQ(tree.NextSibling(jazz), kNoNode);
-    EXPECT_EQ(tree.ChildCount(music), 2);
-    EXPECT_EQ(tree.Index(jazz), 4);
-    EXPECT_EQ(tree.FirstNode(), c);
 }

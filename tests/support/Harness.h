@@ -1,7 +1,8 @@
-// One analysis set-up in memory: files, panes, messages and the per-file state, for tests that
-// run readers or the whole driver without a screen.
+// One analysis set-up: files (in memory unless a host file layer is given), panes, messages and
+// the per-file state, for tests that run readers or the whole driver without a screen.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "analysis/mod_AnalysisDriver.h"
@@ -12,6 +13,9 @@
 namespace fixture {
 
 struct Harness {
+    Harness() = default;
+    explicit Harness(veltrane::FileAccess& host) : services{host, messages, window} {}
+
     veltrane::MemoryFileAccess files;
     veltrane::MemoryMessageBox messages;
     veltrane::MemoryWindowOps window;
@@ -30,6 +34,8 @@ struct Harness {
         state.sActualFile = path;
         veltrane::AnalyseActualFile(state, panes, services);
     }
+    // All four panes, one row a line.
+    std::string Panes() const;
 };
 
 // "Item<TAB>Value" lines of a two-column pane, or "TAG<TAB>Text<TAB>Value" of three.
@@ -43,5 +49,13 @@ inline std::string Dump(const veltrane::ListPane& pane, int columns) {
     }
     return out;
 }
+
+inline std::string Harness::Panes() const {
+    return Dump(mpegPane, 2) + Dump(id3v2Pane, 3) + Dump(id3v1Pane, 2) + lyricsPane.Text();
+}
+
+// What every pane shows for a file that cannot be opened or is empty.
+inline const std::string kNotFoundPanes =
+    "FILE\tHAS 0 BYTE SIZE\nNO\tNO\tID3 INFORMATION FOUND\nNO\tTAG FOUND\n NO LYRICS FOUND";
 
 }  // namespace fixture

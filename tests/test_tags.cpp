@@ -1,0 +1,278 @@
+// The tags at the end of a file (ID3v1, Lyrics3) and the presence check over both ends.
+#include <gtest/gtest.h>
+
+#include "display/mod_showMP3_Data.h"
+#include "id3v2/mod_MP3__ID3TAGDefinitions.h"
+#include "support/Harness.h"
+#include "support/Mp3Builder.h"
+#include "tags/mod_MP3ID1_TAG.h"
+#include "tags/mod_MP3_CheckForTag.h"
+#include "tags/mod_MP3_LyricsTAG.h"
+
+using namespace veltrane;
+using namespace fixture;
+
+namespace {
+
+const std::string kAudio = Fill(6000, '\x55');
+
+Id3v1Tag ReadV1(const std::string& bytes, Id3v1Tag tag = {}) {
+    MemoryFileAccess files;
+    files.Put("f.mp3", bytes);
+    ReadID1(files, "f.mp3", tag);
+    return tag;
+}
+
+TagPresence Check(const std::string& bytes) {
+    MemoryFileAccess files;
+    files.Put("f.mp3", bytes);
+    TagPresence presence;
+    CheckForTag(files, "f.mp3", presence);
+    return presence;
+}
+
+struct Lyrics {
+    LyricsTag tag;
+    std::vector<MemoryMessageBox::Message> messages;
+};
+
+Lyrics ReadLyrics(const std::string& bytes, LyricsTag tag = {}) {
+    MemoryFileAccess files;
+    MemoryMessageBox messages;
+    files.Put("f.mp3", bytes);
+    GetLyrics(files, messages, "f.mp3", tag);
+    return {tag, messages.Messages()};
+}
+
+}  // namespace
+
+TEST(ReadID1, ReadsEveryFieldAndTakesTheTrackFromByte126) {
+    const auto tag = ReadV1(kAudio + Id3v1({"Title", "Artist", "Album", "1999", "Comment", 7, 17}));
+    EXPECT_TRUE(tag.Present);
+    EXPECT_EQ(tag.Title + "|" + tag.Artist + "|" + tag.Album + "|" + tag.Year + "|" + tag.Comment,
+              "Title|Artist|Album|1999|Comment");
+    EXPECT_EQ(tag.Track, 7);
+    EXPECT_EQ(tag.Genre, 17);
+    EXPECT_TRUE(ReadV1(Id3v1({"T", "", "", "", "", std::nullopt, 0})).Present);  // only a tag
+    // Version 1.0: a 30-byte comment, whose last byte still counts as the track.
+    const auto v10 =
+        ReadV1(Id3v1({"", "", "", std::string(4, '\0'), std::string(31, 'x'), std::nullopt, 0}));
+    EXPECT_EQ(v10.Comment, std::string(30, 'x'));
+    EXPECT_EQ(v10.Track, 'x');
+    EXPECT_EQ(v10.Year, "");
+    EXPECT_EQ(ReadV1(Id3v1({"", "", "", "", "", 255, 0})).Track, 255);
+}
+
+TEST(ReadID1, TrimsSpacesBeforeCuttingAtNul) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"abc" + std::string(27, ' '), "abc"},
+        {" abc", "abc"},
+        {"abc ", "abc "},                      // the space in front of the NUL fill stays
+        {std::string("abc\0\0  ", 7), "abc"},  // spaces after the NUL fill go with it
+    };
+    for (const auto& [title, shown] : cases) {
+        std::string block = Id3v1({});
+        block.replace(3, title.size(), title);
+        EXPECT_EQ(ReadV1(block).Title, shown) << title;
+    }
+}
+
+// "TAG" anywhere but at the block's first byte is no marker: audio data spells it by chance.
+TEST(ReadID1, FindsNoTagWithoutTheMarkerAtTheBlocksFirstByteAndKeepsTheRecord) {
+    Id3v1Tag earlier;
+    earlier.Present = true;
+    earlier.Title = "earlier";
+    earlier.Genre = 9;
+    std::string inside = Fill(128, 'x');
+    inside.replace(4, 3, "TAG");
+    std::string lower = Id3v1({"t", "", "", "", "", 1, 0});
+    lower.replace(0, 3, "tag");
+    for (const std::string& file : {Fill(127, 'x'), kAudio + inside, lower}) {
+        const auto tag = ReadV1(file, earlier);
+        EXPECT_FALSE(tag.Present);
+        EXPECT_EQ(tag.Title, "earlier");
+        EXPECT_EQ(tag.Genre, 9);
+    }
+}
+
+TEST(ShowID1, ShowsSevenRowsWithTheGenreByNameOrTheNotFoundRow) {
+    MemoryListPane pane;
+    Id3v1Tag tag;
+    tag.Present = true;
+    tag.Artist = "Artist";
+    tag.Track = 0;
+    tag.Genre = 147;
+    ShowID1(pane, tag);
+    ShowID1(pane, tag);  // a second run replaces, never doubles
+    EXPECT_EQ(Dump(pane, 2),
+              "Artist\tArtist\nAlbum\t\nYear\t\nTrack\t0\nTitle\t\nComment\t\nGenre\tSynth Pop\n");
+    tag.Genre = 148;
+    ShowID1(pane, tag);
+    EXPECT_EQ(pane.CellText(6, 1), " unknown");
+    tag.Genre = 255;
+    ShowID1(pane, tag);
+    EXPECT_EQ(pane.CellText(6, 1), " unknown ");  // past the table: blanks on both sides
+    tag.Present = false;
+    ShowID1(pane, tag);
+    EXPECT_EQ(Dump(pane, 2), "NO\tTAG FOUND\n");
+}
+
+TEST(CheckForTag, ReadsTheId3v2VersionAndTheVersion4FooterFlag) {
+    const auto v3 = Check(Bytes({'I', 'D', '3', 3, 0, 0x10}) + kAudio);
+    EXPECT_TRUE(v3.HasID3v2);
+    EXPECT_EQ(v3.ID3v2Version, 3);
+    EXPECT_FALSE(v3.ID3v2Footer);  // the footer flag counts for version 4 only
+    const auto v4 = Check(Bytes({'I', 'D', '3', 4, 0, 0x10}) + kAudio);
+    EXPECT_EQ(v4.ID3v2Version, 4);
+    EXPECT_TRUE(v4.ID3v2Footer);
+    EXPECT_FALSE(Check(Bytes({'I', 'D', '3', 4, 0, 0x0F}) + kAudio).ID3v2Footer);
+    EXPECT_FALSE(Check("id3" + kAudio).HasID3v2);
+}
+
+// The end marker stands in front of an ID3v1 tag, or at the very end without one.
+TEST(CheckForTag, FindsId3v1AndTheLyricsEndMarkerWhereItBelongs) {
+    std::string markerInTag = Id3v1({});
+    markerInTag.replace(119, 9, "LYRICSEND");
+    const std::tuple<const char*, std::string, bool, int> cases[] = {
+        {"LYRICS200 before ID3v1", kAudio + "LYRICS200" + Id3v1({}), true, 2},
+        {"LYRICSEND before ID3v1", kAudio + "LYRICSEND" + Id3v1({}), true, 1},
+        {"LYRICSEND at the end", kAudio + "LYRICSEND", false, 1},
+        {"LYRICS200 at the end", kAudio + "LYRICS200", false, 2},
+        {"lower case", kAudio + "lyricsend", false, 0},
+        {"inside the ID3v1 tag", kAudio + markerInTag, true, 0},
+        {"no tag", kAudio + "tag" + Fill(125), false, 0},
+        // Shorter than the 137-byte end block: the block holds nothing.
+        {"136 bytes", Fill(8) + Id3v1({}), false, 0},
+        {"137 bytes", "LYRICSEND" + Id3v1({}), true, 1},
+    };
+    for (const auto& [what, file, id3v1, lyrics] : cases) {
+        const auto p = Check(file);
+        EXPECT_EQ(p.HasID3v1, id3v1) << what;
+        EXPECT_EQ(p.Lyrics3Version, lyrics) << what;
+        EXPECT_EQ(p.HasLyrics3, lyrics != 0) << what;
+        EXPECT_EQ(p.Lyrics3EndFound, lyrics != 0) << what;
+    }
+}
+
+TEST(CheckForTag, ClearsEveryFieldForTheNextFile) {
+    MemoryFileAccess files;
+    files.Put("all.mp3", Bytes({'I', 'D', '3', 4, 0, 0x10}) + kAudio + "LYRICS200" + Id3v1({}));
+    files.Put("none.mp3", kAudio);
+    TagPresence p;
+    CheckForTag(files, "all.mp3", p);
+    CheckForTag(files, "none.mp3", p);
+    EXPECT_FALSE(p.HasID3v1 || p.HasID3v2 || p.ID3v2Footer || p.HasLyrics3 || p.Lyrics3EndFound);
+    EXPECT_EQ(p.ID3v2Version + p.Lyrics3Version, 0);
+    CheckForTag(files, "all.mp3", p);
+    CheckForTag(files, "missing.mp3", p);
+    EXPECT_FALSE(p.HasID3v2 || p.HasID3v1);
+}
+
+TEST(GetLyrics, ReadsAVersion2TagInFrontOfId3v1) {
+    const auto r = ReadLyrics(kAudio +
+                              Lyrics3v2({{"IND", "10"},
+                                         {"LYR", "la la"},
+                                         {"AUT", "Me"},
+                                         {"ETT", "Song"},
+                                         {"EAL", "Disc"},
+                                         {"EAR", "Band"},
+                                         {"IMG", "pic"}}) +
+                              Id3v1({}));
+    EXPECT_TRUE(r.tag.Present);
+    EXPECT_EQ(r.tag.Version, 2);
+    EXPECT_EQ(r.tag.Lyrics + "|" + r.tag.Author + "|" + r.tag.Title + "|" + r.tag.Album + "|" +
+                  r.tag.Artist + "|" + r.tag.Image + "|" + r.tag.Information,
+              "la la|Me|Song|Disc|Band|pic|");
+    EXPECT_TRUE(r.messages.empty());
+}
+
+TEST(GetLyrics, ReadsVersion1IntoInformationWithOrWithoutItsEndMarker) {
+    const auto v1 = ReadLyrics(kAudio + Lyrics3v1("Hello\r\nWorld"));
+    EXPECT_EQ(v1.tag.Version, 1);
+    EXPECT_EQ(v1.tag.Information, "Hello\r\nWorld");
+    std::string lowEnd = Lyrics3v1("text");
+    lowEnd.replace(lowEnd.size() - 9, 9, "lyricsend");
+    EXPECT_TRUE(ReadLyrics(kAudio + lowEnd).tag.Present);
+    std::string lowBegin = Lyrics3v1("text");
+    lowBegin.replace(0, 11, "lyricsbegin");
+    EXPECT_FALSE(ReadLyrics(kAudio + lowBegin).tag.Present);
+    // No end marker, but three or four of the last four bytes in front of ID3v1 are text-like:
+    // the text ends nine bytes before the ID3v1 tag.
+    for (const std::string& ending :
+         {std::string("XXXXXABCD"), std::string("XXXXXa;D)"), std::string("XXXXX.\0 !", 9)}) {
+        const auto r = ReadLyrics(kAudio + "LYRICSBEGIN" + "my words" + ending + Id3v1({}));
+        EXPECT_EQ(r.tag.Information, "my words") << ending;
+    }
+    for (const std::string& ending : {std::string("xxxxxabcd"), std::string("XXXXX\0\0CD", 9)}) {
+        EXPECT_FALSE(ReadLyrics(kAudio + "LYRICSBEGIN" + "my words" + ending).tag.Present);
+    }
+}
+
+// The tag must begin within the 5,200 bytes in front of the end marker, and the whole window
+// must lie within the file.
+TEST(GetLyrics, FindsATagOnlyWithinTheWindowInFrontOfTheMarker) {
+    EXPECT_TRUE(ReadLyrics(kAudio + Lyrics3v1(std::string(5200 - 11, 'a'))).tag.Present);
+    EXPECT_FALSE(ReadLyrics(kAudio + Lyrics3v1(std::string(5200 - 10, 'a'))).tag.Present);
+    const std::string tag = Lyrics3v1("short");
+    EXPECT_FALSE(ReadLyrics(Fill(5208 - tag.size(), 'x') + tag).tag.Present);
+    EXPECT_TRUE(ReadLyrics(Fill(5209 - tag.size(), 'x') + tag).tag.Present);
+    EXPECT_FALSE(ReadLyrics(Fill(5208 - tag.size(), 'x') + tag + Id3v1({})).tag.Present);
+    EXPECT_TRUE(ReadLyrics(Fill(5209 - tag.size(), 'x') + tag + Id3v1({})).tag.Present);
+}
+
+TEST(GetLyrics, ReadsFieldLengthsAsForgivingNumbersFromTheFirstOccurrence) {
+    const auto lyrics = [](const std::string& field) {
+        return ReadLyrics(kAudio + "LYRICSBEGIN" + field + "000020" + "LYRICS200").tag.Lyrics;
+    };
+    EXPECT_EQ(lyrics("LYR00000abc"), "");
+    EXPECT_EQ(lyrics("LYR00 03abcdef"), "abc");
+    EXPECT_EQ(lyrics("LYR002.5abcdef"), "ab");      // a half goes to even
+    EXPECT_EQ(lyrics("LYR00099abc"), "abc000020");  // up to the end of the text
+    // "ETT" also occurs inside the lyrics, before the real field: the first occurrence wins.
+    EXPECT_EQ(ReadLyrics(kAudio + Lyrics3v2({{"LYR", "xETT00003abc"}, {"ETT", "Real"}}) + Id3v1({}))
+                  .tag.Title,
+              "abc");
+}
+
+TEST(GetLyrics, ReportsAnImpossibleLengthAndKeepsWhatWasSetBefore) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"-0001", "Invalid procedure call or argument"}, {"9e+99", "Overflow"}};
+    for (const auto& [length, message] : cases) {
+        const auto r = ReadLyrics(kAudio + "LYRICSBEGIN" + "AUT00002Me" + "INF" + length + "xyz" +
+                                  "LYRICS200");
+        ASSERT_EQ(r.messages.size(), 1U) << length;
+        EXPECT_EQ(r.messages[0].text, message);
+        EXPECT_EQ(r.messages[0].title, "GetLyrics");
+        EXPECT_EQ(r.messages[0].icon, MessageIcon::None);
+        EXPECT_TRUE(r.tag.Present);
+        EXPECT_EQ(r.tag.Author, "");  // INF is read before AUT and failed
+    }
+    EXPECT_TRUE(ReadLyrics(kAudio + "LYRICSBEGIN" + "INF2.1e9xyz" + "LYRICS200").messages.empty());
+    EXPECT_EQ(ReadLyrics(kAudio + "LYRICSBEGIN" + "INF2.2e9xyz" + "LYRICS200").messages.size(), 1U);
+}
+
+TEST(GetLyrics, LeavesTheRecordAloneWithoutATag) {
+    LyricsTag earlier;
+    earlier.Present = true;
+    earlier.Version = 2;
+    earlier.Lyrics = "old";
+    const auto r = ReadLyrics(kAudio, earlier);
+    EXPECT_FALSE(r.tag.Present);
+    EXPECT_EQ(r.tag.Version, 2);
+    EXPECT_EQ(r.tag.Lyrics, "old");
+}
+
+// The pane joins seven pieces; after a version 2 file a version 1 file shows its own text only.
+TEST(ShowLyrics, JoinsTheSevenPiecesWithCrLf) {
+    Harness h;
+    h.Analyse("v2.mp3", kAudio + Lyrics3v2({{"LYR", "two"}, {"AUT", "Author2"}}) + Id3v1({}));
+    EXPECT_EQ(h.lyricsPane.Text(),
+              "Author : Author2\r\nArtist : \r\nAlbum : \r\nTitle : \r\n"
+              "Image : \r\nINFO : \r\nLYRICS \r\ntwo");
+    h.Analyse("v1.mp3", kAudio + Lyrics3v1("one"));
+    EXPECT_EQ(h.lyricsPane.Text(),
+              "Author : \r\nArtist : \r\nAlbum : \r\nTitle : \r\nImage : "
+              "\r\nINFO : \r\noneLYRICS \r\n");
+    h.Analyse("none.mp3", kAudio);
+    EXPECT_EQ(h.lyricsPane.Text(), " NO LYRICS FOUND");
+}
