@@ -13,13 +13,14 @@ namespace {
 
 const std::string kPng = Bytes({0x89, 'P', 'N', 'G'}) + "png body";
 
-// A file with every kind of tag, a compressed frame and a picture included.
+// A file with every kind of tag, a compressed frame and a picture included; the first MPEG
+// header lies past the scan's first block.
 std::string EveryTag() {
     return Id3v2(3, Frame23("TIT2", Text("Title")) + CompressedFrame23("TXXX", Text("a\0b")) +
                         Frame23("PCNT", BigEndian(258, 4)) +
                         Frame23("APIC", ApicData("image/png", "d", kPng)) + Fill(32)) +
-           MpegFrame() + MpegFrame() + Fill(5300, '\x55') + Lyrics3v2({{"LYR", "words"}}) +
-           Id3v1({"Title", "Artist", "Album", "2001", "", 3, 13});
+           Fill(4100, '\x11') + MpegFrame() + MpegFrame() + Fill(5300, '\x55') +
+           Lyrics3v2({{"LYR", "words"}}) + Id3v1({"Title", "Artist", "Album", "2001", "", 3, 13});
 }
 
 using Reader = std::function<void(MemoryFileAccess&, MemoryMessageBox&)>;
@@ -72,7 +73,7 @@ TEST(AnalysisDriver, FillsEveryPaneOpeningTheFileOncePerReader) {
     EXPECT_EQ(h.window.SuspendDepth(), 0);
     EXPECT_TRUE(h.state.Presence.HasID3v2 && h.state.Presence.HasID3v1 &&
                 h.state.Presence.HasLyrics3);
-    EXPECT_EQ(h.mpegPane.CellText(1, 1), "132    (0x84)");
+    EXPECT_EQ(h.mpegPane.CellText(1, 1), "4232    (0x1088)");
     EXPECT_EQ(Dump(h.id3v2Pane, 3),
               "\t    ID3 Version\t3\n"
               "APIC\tPicture\tAVAILLABLE (26) bytes,        click this line to view\n"

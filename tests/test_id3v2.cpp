@@ -2,7 +2,6 @@
 
 #include "common/mod__HelperFunctions.h"
 #include "id3v2/mod_MP3ID3_TAG.h"
-#include "id3v2/mod_MP3__ID3TAGDefinitions.h"
 #include "support/Harness.h"
 #include "support/Mp3Builder.h"
 
@@ -43,29 +42,14 @@ std::string Sized(const std::string& body) {
 
 }  // namespace
 
-TEST(LookupFrameDescription, FindsDescriptionsOfTheTagsVersionOnly) {
-    const std::tuple<int, const char*, std::optional<std::string_view>> cases[] = {
-        {3, "TIT2", "Title"},
-        {2, "TT2", "Title/Songname/Content description"},
-        {2, "TYE", "Year"},  // still aligned after "TXT", which has no description
-        {2, "TXT", ""},
-        {3, "WXXX", "User defined URL link frame"},
-        {3, "TDRC", std::nullopt},
-        {2, "TIT2", std::nullopt},
-        {4, "TIT2", std::nullopt},
-        {3, "tit2", std::nullopt},
-    };
-    for (const auto& [version, id, description] : cases) {
-        EXPECT_EQ(LookupFrameDescription(static_cast<std::uint8_t>(version), id), description)
-            << version << " " << id;
-    }
-}
-
 // Each row: a file, the frames read from it, and whether the one splitting fault was reported.
 TEST(ReadId3v2, SplitsTheBodyIntoFramesUntilPaddingOrAFault) {
     const std::string tit2 = Frame23("TIT2", Text("A"));
     const std::string cut = tit2 + "TALB" + BigEndian(20, 4) + Fill(2);
+    // Declared sizes of 3 and 4 for 2 bytes of data: the first ends on the body's closing zero
+    // byte, the second one byte past it.
     const std::string onClosingByte = "TIT2" + BigEndian(3, 4) + Bytes({0, 0}) + Text("A");
+    const std::string pastClosingByte = "TIT2" + BigEndian(4, 4) + Bytes({0, 0}) + Text("A");
     const std::tuple<const char*, std::string, const char*, bool> cases[] = {
         {"padding", Id3v2(3, tit2 + Frame23("TPE1", Text("Me")) + Fill(1024)), "TIT2 TPE1", false},
         {"no padding", Id3v2(3, tit2 + Frame23("TALB", Text("B"))), "TIT2 TALB", false},
@@ -94,7 +78,11 @@ TEST(ReadId3v2, SplitsTheBodyIntoFramesUntilPaddingOrAFault) {
         {"frame past the body, tag past the end", Id3v2(3, cut, 0, Sized(cut)), "", true},
         {"frame ending on the closing byte", Id3v2(3, onClosingByte, 0, Sized(onClosingByte)),
          "TIT2", false},
-        {"size above 2^31", Id3v2(3, "TIT2" + Bytes({0x80, 0, 0, 0}) + Fill(20)), "", true},
+        {"frame ending past the closing byte", Id3v2(3, pastClosingByte, 0, Sized(pastClosingByte)),
+         "", true},
+        {"size 2^31 - 1", Id3v2(3, tit2 + "TALB" + Bytes({0x7F, 0xFF, 0xFF, 0xFF}) + Fill(20)),
+         "TIT2", false},
+        {"size 2^31", Id3v2(3, tit2 + "TALB" + Bytes({0x80, 0, 0, 0}) + Fill(20)), "", true},
         // 238 x 128^3 + 53 x 128^2 + 74 x 128 = 500,000,000: bytes above 0x7F count whole.
         {"tag size far past the end", Id3v2(3, tit2, 0, Bytes({238, 53, 74, 0})), "TIT2", false},
     };
@@ -130,6 +118,8 @@ TEST(ReadId3v2, RecordsTheHeaderAndEachFramesPlaceAndData) {
     EXPECT_EQ(v2.frames[0].Data, Bytes({0x80, 1, 2}));
     EXPECT_EQ(v2.frames[0].FormatFlags, 0);
     EXPECT_EQ(ReadTag(Id3v2(3, "", 0, Bytes({0, 0, 0, 0x80}))).header.TagSize, 128);
+    EXPECT_EQ(ReadTag(Id3v2(4, "")).header.MajorVersion, 4);
+    EXPECT_EQ(ReadTag(Id3v2(5, "")).header.MajorVersion, 0);
 }
 
 // The declared size is not trusted for allocation: 4 GiB declared, a few bytes of stream.
@@ -257,6 +247,7 @@ TEST(ShowId3v2, SortsOnTheDescriptionWithTheVersionRowAmongThem) {
     h.Analyse("f.mp3", Id3v2(3, Frame23("TIT2", Text("Song")) +
                                     Frame23("APIC", ApicData("image/png", "", Fill(12332))) +
                                     Frame23("TDRC", Text("2001")) + Frame23("TALB", Text("Album")) +
+                                    Frame23("TXXX", Text("b")) + Frame23("TXXX", Text("a")) +
                                     Frame23("COMM", Text(std::string("eng\0comment", 11)))) +
                            MpegFrame());
     EXPECT_EQ(Dump(h.id3v2Pane, 3),
@@ -265,7 +256,9 @@ TEST(ShowId3v2, SortsOnTheDescriptionWithTheVersionRowAmongThem) {
               "TALB\tAlbum\tAlbum\n"
               "COMM\tComments\t\n"
               "APIC\tPicture\tAVAILLABLE (12345) bytes,        click this line to view\n"
-              "TIT2\tTitle\tSong\n");
+              "TIT2\tTitle\tSong\n"
+              "TXXX\tUser defined text information frame\tb\n"  // equal ones in file order
+              "TXXX\tUser defined text information frame\ta\n");
     EXPECT_EQ(h.id3v2Pane.Rows()[4].colors[2], kPureBlue);
     EXPECT_FALSE(h.id3v2Pane.Rows()[5].colors[2]);
     // Version 2.2 pictures get no invitation.

@@ -78,6 +78,9 @@ TEST(BinHeader, SkipsALeadingTagByItsBase128SizeWithEveryBit) {
     EXPECT_EQ(Scan(wide).HeaderOffset, 140);
     // A tag size pointing past the end of the file leaves nothing to scan.
     EXPECT_EQ(Scan("ID3" + Bytes({3, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F}) + MpegHeader()).Bitrate, 0);
+    MemoryFileAccess none;
+    MpegHeaderInfo info;
+    EXPECT_FALSE(BinHeader(none, "missing.mp3", info));
 }
 
 TEST(BinHeader, AcceptsOnlyFfFaAndFfFbAndTheFirstOfThem) {

@@ -92,6 +92,21 @@ TEST(ExportPicture, NamesTheFileAfterTheMimeTypeOnlyForKnownImageTypes) {
     }
 }
 
+// The picture starts at the first signature behind the description's terminator; without a
+// terminator, at the first signature in the description. The frame is scanned chunk by chunk.
+TEST(ExportPicture, WritesFromTheFirstSignatureBehindTheDescription) {
+    const std::string far(70'000, 'd');
+    const std::tuple<const char*, std::string, std::string> cases[] = {
+        {"a signature in the description", ApicData("image/png", "\x89PNG in it", kJpeg), kJpeg},
+        {"a long description, two signatures", ApicData("image/png", far, kPng + far + kPng),
+         kPng + far + kPng},
+        {"no terminator", Bytes({0}) + "image/png" + Bytes({0, 3}) + kPng, kPng},
+    };
+    for (const auto& [what, data, written] : cases) {
+        EXPECT_EQ(Click(WithPicture(Frame23("APIC", data))).written, written) << what;
+    }
+}
+
 // The declared size of a compressed picture is not trusted: the stream decides, past the
 // frames' own cap of 16 MiB too.
 TEST(ExportPicture, InflatesACompressedPictureWhole) {

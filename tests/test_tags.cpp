@@ -251,6 +251,19 @@ TEST(GetLyrics, ReportsAnImpossibleLengthAndKeepsWhatWasSetBefore) {
     EXPECT_EQ(ReadLyrics(kAudio + "LYRICSBEGIN" + "INF2.2e9xyz" + "LYRICS200").messages.size(), 1U);
 }
 
+// Everything the reader may look at lies in the file's last 5,337 bytes: one read, for files
+// shorter and longer than that.
+TEST(GetLyrics, ReadsTheFileOnce) {
+    for (const std::string& file : {Lyrics3v1("short"), kAudio + Lyrics3v1("long") + Id3v1({})}) {
+        MemoryFileAccess files;
+        MemoryMessageBox messages;
+        files.Put("f.mp3", file);
+        LyricsTag tag;
+        GetLyrics(files, messages, "f.mp3", tag);
+        EXPECT_EQ(files.ReadsMade(), 1);
+    }
+}
+
 TEST(GetLyrics, LeavesTheRecordAloneWithoutATag) {
     LyricsTag earlier;
     earlier.Present = true;

@@ -69,7 +69,7 @@ const std::string* MemoryFileAccess::Get(const std::string& path) const {
 std::unique_ptr<InputFile> MemoryFileAccess::OpenRead(const std::string& path) {
     ++opens_;
     const auto it = files_.find(path);
-    if (failOpen_ || it == files_.end()) {
+    if (it == files_.end()) {
         return nullptr;
     }
     return std::make_unique<MemoryInputFile>(*this, it->second);

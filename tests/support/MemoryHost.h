@@ -22,16 +22,11 @@ class MemoryFileAccess final : public FileAccess {
     // The read with this 0-based number (counted over all files since the last Reset) delivers
     // nothing; -1 disables.
     void FailRead(long number) { failRead_ = number; }
-    void FailOpen(bool fail) { failOpen_ = fail; }
     void FailCreate(bool fail) { failCreate_ = fail; }
     long ReadsMade() const { return reads_; }
     std::int64_t BytesDelivered() const { return bytesDelivered_; }
     int OpenHandles() const { return *openHandles_; }
     int OpensMade() const { return opens_; }
-    void ResetCounters() {
-        reads_ = 0;
-        opens_ = 0;
-    }
 
     std::unique_ptr<InputFile> OpenRead(const std::string& path) override;
     std::unique_ptr<OutputFile> CreateWrite(const std::string& path) override;
@@ -47,7 +42,6 @@ class MemoryFileAccess final : public FileAccess {
     long reads_ = 0;
     std::int64_t bytesDelivered_ = 0;
     int opens_ = 0;
-    bool failOpen_ = false;
     bool failCreate_ = false;
 };
 
@@ -77,7 +71,6 @@ class MemoryTree final : public TreePane {
     NodeId FirstNode() const override { return nodes_.empty() ? kNoNode : 1; }
 
     const Node& Get(NodeId node) const { return nodes_.at(static_cast<std::size_t>(node - 1)); }
-    int NodeCount() const { return static_cast<int>(nodes_.size()); }
     const std::vector<NodeId>& Roots() const { return roots_; }
 
   private:
