@@ -58,7 +58,6 @@ TEST(ReadId3v2, SplitsTheBodyIntoFramesUntilPaddingOrAFault) {
         {"version 5", Id3v2(5, tit2), "", false},
         {"lower case", Id3v2(3, Frame23("tit2", "x") + Frame23("T\xE4G1", "y")), "TIT2 T\xC4G1",
          false},
-        {"blank", Id3v2(3, tit2 + Frame23("TI 2", "y")), "TIT2", false},
         {"hyphen", Id3v2(3, tit2 + Frame23("TI-2", "y")), "TIT2", false},
         {"NUL",
          Id3v2(3, tit2 + Frame23(std::string("TI\0"
@@ -74,8 +73,7 @@ TEST(ReadId3v2, SplitsTheBodyIntoFramesUntilPaddingOrAFault) {
          "TIT2 APIC APIC", false},
         {"frame larger than the tag", Id3v2(3, tit2 + "TALB" + BigEndian(1000, 4) + Fill(40)),
          "TIT2", false},
-        {"frame past the body", Id3v2(3, cut) + Fill(100, 'z'), "", true},
-        {"frame past the body, tag past the end", Id3v2(3, cut, 0, Sized(cut)), "", true},
+        {"frame past the body", Id3v2(3, cut, 0, Sized(cut)) + Fill(100, 'z'), "", true},
         {"frame ending on the closing byte", Id3v2(3, onClosingByte, 0, Sized(onClosingByte)),
          "TIT2", false},
         {"frame ending past the closing byte", Id3v2(3, pastClosingByte, 0, Sized(pastClosingByte)),
@@ -112,11 +110,7 @@ TEST(ReadId3v2, RecordsTheHeaderAndEachFramesPlaceAndData) {
     EXPECT_EQ(v3.frames[1].Data, "");  // picture data is read again by the export
     EXPECT_EQ(v3.frames[2].StatusFlags, 0x40);
     EXPECT_EQ(v3.frames[2].FormatFlags, 0x20);
-    const auto v2 = ReadTag(Id3v2(2, Frame22("COM", Bytes({0x80, 1, 2}))));
-    EXPECT_EQ(v2.header.IdLength, 3);
-    EXPECT_EQ(v2.header.FrameHeaderSize, 6);
-    EXPECT_EQ(v2.frames[0].Data, Bytes({0x80, 1, 2}));
-    EXPECT_EQ(v2.frames[0].FormatFlags, 0);
+    EXPECT_EQ(ReadTag(Id3v2(2, Frame22("COM", "x"))).header.FrameHeaderSize, 6);
     EXPECT_EQ(ReadTag(Id3v2(3, "", 0, Bytes({0, 0, 0, 0x80}))).header.TagSize, 128);
     EXPECT_EQ(ReadTag(Id3v2(4, "")).header.MajorVersion, 4);
     EXPECT_EQ(ReadTag(Id3v2(5, "")).header.MajorVersion, 0);
@@ -208,14 +202,11 @@ TEST(FormatFrameValue, FormsEachFramesValueAndReportsALengthThatIsNoNumber) {
     const std::string utf16 = Bytes({1, 0xFF, 0xFE, 'A', 0});
     const std::tuple<const char*, std::string, std::string, const char*> cases[] = {
         {"TLEN", Text("215999"), "00:03:35", ""},
-        {"TLEN", Text("999"), "00:00:00", ""},
         {"TLEN", "180000", "00:03:00", ""},  // no encoding byte
         {"TLE", Text("60000"), "00:01:00", ""},
         {"TLEN", utf16, "", "ReadID3dPAT"},
         {"TSIZ", Text(""), "", "ReadID3dPAT"},
         {"TSIZ", Text("4096"), "4096 bytes", ""},
-        {"TSI", Text("2.5"), "2 bytes", ""},
-        {"TCON", Text("(17)"), "(17)", ""},
         {"TCOP", Text("2001 Someone"), "Copyright \xA9 2001 Someone", ""},
         {"TPRO", Text("2001 Label"), "Produced (P) 2001 Label", ""},
         {"PCNT", Bytes({0, 0, 1, 2}), "File has been played 258 times", ""},
@@ -224,11 +215,8 @@ TEST(FormatFrameValue, FormsEachFramesValueAndReportsALengthThatIsNoNumber) {
         {"PIC", "anything", "", ""},
         {"ASPI", "", "present", ""},
         {"SEEK", "x", "found", ""},
-        {"IPLS", Text("people"), "people", ""},
         {"TIT2", Text("Title"), "Title", ""},
         {"TIT2", utf16, utf16, ""},  // the encoding byte goes only when it is zero
-        {"TIT2", "", "", ""},
-        {"WOAR", "http://x", "http://x", ""},
     };
     for (const auto& [id, data, value, message] : cases) {
         MemoryMessageBox box;

@@ -106,23 +106,6 @@ TEST(BinHeader, FindsAPairSplitAcrossReadBlocks) {
     EXPECT_EQ(Scan(file).HeaderOffset, 70000);
 }
 
-TEST(BinHeader, SeesXingOnlyAt36BytesBehindTheHeader) {
-    for (const auto& [at, vbr] :
-         {std::pair{36, true}, std::pair{32, false}, std::pair{37, false}}) {
-        std::string file = Padded(Fill(7) + MpegHeader(), 1000);
-        file.replace(static_cast<std::size_t>(7 + at), 4, "Xing");
-        EXPECT_EQ(Scan(file).IsVbr, vbr) << at;
-    }
-    EXPECT_FALSE(Scan(MpegHeader() + Fill(34) + "Xi").IsVbr);  // the file ends first
-}
-
-TEST(BinHeader, TakesZerosForAHeaderCutOffByTheEnd) {
-    const auto info = Scan(Fill(10, '\x11') + Bytes({0xFF, 0xFB}));
-    EXPECT_EQ(info.HeaderOffset, 10);
-    EXPECT_EQ(info.Bitrate, 1000);
-    EXPECT_EQ(info.SampleRate, 44100);
-}
-
 TEST(BinHeader, LeavesNothingOfTheFileBeforeWhenNoHeaderIsFound) {
     const auto before = Scan(Padded(Fill(9) + MpegHeader(0xFB, 0x92, 0x6F), 5000));
     ASSERT_TRUE(before.PaddingBit && before.CopyrightBit && before.HeaderOffset == 9);
