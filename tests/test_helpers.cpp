@@ -15,7 +15,8 @@ TEST(Helpers, FormatDurationsWithTwoDigitsAtLeastAndNegativeHoursRoundedDown) {
 }
 
 TEST(Helpers, DecodeWindows1252AndCutAtTheFirstNul) {
-    EXPECT_EQ(Cp1252ToUtf8("\x80\x9F"), "\xE2\x82\xAC\xC5\xB8");      // euro sign, Y diaeresis
+    // The euro sign, a single right-pointing angle quotation mark, a capital Y with diaeresis.
+    EXPECT_EQ(Cp1252ToUtf8("\x80\x9B\x9F"), "\xE2\x82\xAC\xE2\x80\xBA\xC5\xB8");
     EXPECT_EQ(Cp1252ToUtf8("\x7F\x81\xA0"), "\x7F\xC2\x81\xC2\xA0");  // unassigned keeps its value
     EXPECT_EQ(Cp1252ToUtf8("\xC4\xFF"), "\xC3\x84\xC3\xBF");
     EXPECT_EQ(CutAtNul(std::string("abc\0def", 7)), "abc");

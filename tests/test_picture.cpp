@@ -160,26 +160,10 @@ TEST(ExportPicture, HandsNothingToTheShellWhenNoPictureWasWritten) {
     }
 }
 
-namespace {
-
-// A file layer whose opens fail with an exception, as a fault inside the click handling.
-class ThrowingFiles final : public FileAccess {
-  public:
-    std::unique_ptr<InputFile> OpenRead(const std::string&) override {
-        throw std::runtime_error("device not ready");
-    }
-    std::unique_ptr<OutputFile> CreateWrite(const std::string&) override { return nullptr; }
-    std::optional<std::string> ReplaceProblem(const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-};
-
-}  // namespace
-
 TEST(PictureRowClick, RestoresThePointerBeforeReportingAFaultOfItsOwn) {
     Harness h;
     h.Analyse("song.mp3", WithPicture(Frame23("APIC", ApicData("image/png", "", kPng))));
-    ThrowingFiles throwing;
+    ThrowingFileAccess throwing([] { throw std::runtime_error("device not ready"); });
     Services services{throwing, h.messages, h.window};
     std::string name;
     EXPECT_EQ(PictureRowClick(h.state, "APIC", services, "out", true, name), -1);

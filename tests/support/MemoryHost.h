@@ -2,6 +2,7 @@
 // folder tree held in memory.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -43,6 +44,24 @@ class MemoryFileAccess final : public FileAccess {
     std::int64_t bytesDelivered_ = 0;
     int opens_ = 0;
     bool failCreate_ = false;
+};
+
+// A file layer whose every open throws what thrower throws: a fault, or memory running out, in
+// the middle of an analysis or an export.
+class ThrowingFileAccess final : public FileAccess {
+  public:
+    explicit ThrowingFileAccess(std::function<void()> thrower) : thrower_(std::move(thrower)) {}
+    std::unique_ptr<InputFile> OpenRead(const std::string&) override {
+        thrower_();
+        return nullptr;
+    }
+    std::unique_ptr<OutputFile> CreateWrite(const std::string&) override { return nullptr; }
+    std::optional<std::string> ReplaceProblem(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+
+  private:
+    std::function<void()> thrower_;
 };
 
 class MemoryTree final : public TreePane {
