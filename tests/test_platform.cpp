@@ -125,6 +125,11 @@ TEST(HostFiles, ListAwkwardNamesAndNeverOpenTheWrongFile) {
         temp.Write(name, MpegFrame() + Id3v1({name.substr(0, 20), "", "", "", "", 1, 0}));
     }
     temp.Write("a/b.mp3", MpegFrame() + Id3v1({"WRONG FILE", "", "", "", "", 1, 0}));
+    // Names sharing their first eight letters, in an order a sort must undo.
+    for (const std::string name :
+         {"longname_d.mp3", "LONGNAME_a.mp3", "Longname_c.mp3", "longname_b.mp3"}) {
+        temp.Write(name, MpegFrame() + Id3v1({name, "", "", "", "", 1, 0}));
+    }
     HostFolderAccess folders({{'C', temp.Path().string(), kDriveFixed}});
     DriveRoots roots;
     roots.Set('C', temp.Path().string());
@@ -137,7 +142,8 @@ TEST(HostFiles, ListAwkwardNamesAndNeverOpenTheWrongFile) {
         names.push_back(list.CellText(r, 0));
     }
     EXPECT_EQ(names, (std::vector<std::string>{"a/b.mp3", invalidUtf8, "it's \"quoted\".mp3",
-                                               "with space.mp3"}));
+                                               "LONGNAME_a.mp3", "longname_b.mp3", "Longname_c.mp3",
+                                               "longname_d.mp3", "with space.mp3"}));
     for (const auto& name : names) {
         h.state.sActualPath = "C:";
         AnalyseListedFile(h.state, name, h.panes, h.services);

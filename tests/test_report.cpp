@@ -129,18 +129,15 @@ TEST_F(ReportTool, ExportsThePictureIntoTheWorkingFolderOnRequest) {
 // too) matching *.mp3 in any case, sorted ignoring case; with -r the visible sub-folders follow,
 // depth first, and links to folders are never followed, so a loop cannot hold the walk.
 TEST_F(ReportTool, WalksFoldersInTheViewersOrderWithTheirFilesBeforeTheirSubFolders) {
-    for (const auto* file :
-         {"b.mp3", "A.MP3", "c.txt", ".h.mp3", "longname_d.mp3", "LONGNAME_a.mp3", "Longname_c.mp3",
-          "longname_b.mp3", "z/1.mp3", "Y/2.mp3", "Y/deep/3.mp3", ".hidden/4.mp3"}) {
+    for (const auto* file : {"b.mp3", "A.MP3", "c.txt", ".h.mp3", "z/1.mp3", "Y/2.mp3",
+                             "Y/deep/3.mp3", ".hidden/4.mp3"}) {
         temp_.Write(file, MpegFrame());
     }
     fs::create_directory("x.mp3");
     fs::create_symlink("Y/2.mp3", "link.mp3");
     fs::create_symlink(".", "loop");
     ASSERT_EQ(::mkfifo("fifo.mp3", 0644), 0);
-    const std::vector<std::string> files = {
-        "./.h.mp3",         "./A.MP3",          "./b.mp3",          "./link.mp3",
-        "./LONGNAME_a.mp3", "./longname_b.mp3", "./Longname_c.mp3", "./longname_d.mp3"};
+    const std::vector<std::string> files = {"./.h.mp3", "./A.MP3", "./b.mp3", "./link.mp3"};
     EXPECT_EQ(Paths(Report({"--json", "."}).out), files);
     auto deep = files;
     deep.insert(deep.end(), {"./Y/2.mp3", "./Y/deep/3.mp3", "./z/1.mp3", "b.mp3"});
