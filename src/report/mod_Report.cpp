@@ -375,18 +375,24 @@ void RunInOrder(const std::vector<std::string>& files, unsigned jobs, const Opti
             helpers.emplace_back(helper);
         }
     }
-    {
-        std::vector<std::jthread> others;
-        for (unsigned j = 1; j < std::min<std::size_t>(jobs, files.size()); ++j) {
-            others.emplace_back(job);
+    // The helpers end on every way out of here, before they are joined.
+    struct StopHelpers {
+        std::mutex& mutex;
+        bool& finished;
+        std::condition_variable& wanted;
+        ~StopHelpers() {
+            {
+                const std::lock_guard lock(mutex);
+                finished = true;
+            }
+            wanted.notify_all();
         }
-        job();
+    } stop{mutex, finished, readAheadWanted};
+    std::vector<std::jthread> others;
+    for (unsigned j = 1; j < std::min<std::size_t>(jobs, files.size()); ++j) {
+        others.emplace_back(job);
     }
-    {
-        const std::lock_guard lock(mutex);
-        finished = true;
-    }
-    readAheadWanted.notify_all();
+    job();
 }
 
 }  // namespace
