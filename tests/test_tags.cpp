@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "display/mod_showMP3_Data.h"
-#include "id3v2/mod_MP3__ID3TAGDefinitions.h"
 #include "support/Harness.h"
 #include "support/Mp3Builder.h"
 #include "tags/mod_MP3ID1_TAG.h"
