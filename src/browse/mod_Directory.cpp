@@ -21,9 +21,6 @@ void ListSubFolders(const FolderAccess& folders, std::string_view folderPath,
     }
     for (const auto& entry : *entries) {
         const std::string name = CutAtNul(entry.name);
-        if (name == "." || name == "..") {
-            continue;
-        }
         const std::uint32_t bits = folders.Attributes(prefix + name);
         if ((bits & kAttrDirectory) != 0 && (bits & kAttrHidden) == 0) {
             scratch.Add(prefix + name);
@@ -39,7 +36,7 @@ void ListFiles(const FolderAccess& folders, std::string_view folderPath, std::st
     }
     for (const auto& entry : *entries) {
         const std::string_view name = BeforeNul(entry.name);
-        if (name == "." || name == ".." || (entry.attributes & kAttrDirectory) != 0) {
+        if ((entry.attributes & kAttrDirectory) != 0) {
             continue;
         }
         fileList.AddRow(name);

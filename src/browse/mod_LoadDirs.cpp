@@ -24,12 +24,8 @@ void LoadDrives(FolderTree& ctx) {
     ctx.tree.Clear();
     const std::string roots = ctx.folders.LogicalDriveStrings();
     // Four characters a drive: "C:\" and its NUL.
-    for (std::size_t at = 0; at < roots.size(); at += 4) {
-        const std::string_view candidate = std::string_view(roots).substr(at, 3);
-        if (candidate.empty() || candidate[0] == '\0' || TrimSpaces(candidate).empty()) {
-            continue;
-        }
-        const std::string root(TrimSpaces(candidate));
+    for (std::size_t at = 0; at + 4 <= roots.size(); at += 4) {
+        const std::string root = roots.substr(at, 3);
         const int type = ctx.folders.DriveType(root);
         if (type == kDriveRemovable) {
             continue;

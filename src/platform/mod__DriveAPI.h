@@ -46,13 +46,13 @@ struct Drive {
 class FolderAccess {
   public:
     virtual ~FolderAccess() = default;
-    // Every drive root as "X:\" followed by a NUL, in letter order, and a closing NUL.
+    // Every drive root as "X:\" followed by a NUL, in letter order.
     virtual std::string LogicalDriveStrings() const = 0;
     virtual int DriveType(std::string_view root) const = 0;
     // The volume text of a drive root (here its mount point), nullopt when it cannot be queried.
     virtual std::optional<std::string> VolumeLabel(std::string_view root) const = 0;
-    // The entries matching a pattern ("C:\Music\*", "C:\Music\*.mp3"); nullopt when the folder
-    // cannot be searched.
+    // The entries matching a pattern ("C:\Music\*", "C:\Music\*.mp3"), never "." or "..";
+    // nullopt when the folder cannot be searched.
     virtual std::optional<std::vector<FoundEntry>> Find(std::string_view pattern) const = 0;
     // The attribute bits of a path, kAttrInvalid (all bits set) on failure.
     virtual std::uint32_t Attributes(std::string_view path) const = 0;
