@@ -103,15 +103,9 @@ class TextReport final : public ReportFormat {
 // JSON
 
 const char* IconName(MessageIcon icon) {
-    switch (icon) {
-        case MessageIcon::Critical:
-            return "critical";
-        case MessageIcon::Information:
-            return "information";
-        case MessageIcon::None:
-            break;
-    }
-    return "none";
+    return icon == MessageIcon::Critical      ? "critical"
+           : icon == MessageIcon::Information ? "information"
+                                              : "none";
 }
 
 // A string member of the document, its text replaced in place: after the first files the
@@ -243,7 +237,6 @@ class JsonReport final : public ReportFormat {
 std::string VisibleText(std::string_view text) {
     static constexpr std::string_view kHex = "0123456789abcdef";
     std::string out;
-    out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         const bool c1 = c == 0xC2 && i + 1 < text.size() &&
