@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "common/mod__HelperFunctions.h"
 #include "id3v2/mod_MP3ID3_TAG.h"
 #include "support/Harness.h"
@@ -131,7 +133,8 @@ TEST(ReadId3v2, InflatesCompressedFramesFromWhatTheStreamHolds) {
     EXPECT_EQ(ReadTag(Id3v2(3, notZlib)).frames.at(0).Data, "");
 }
 
-// What a stream gives past a limit is not delivered, and the limit tells that there was more.
+// What a stream gives past a limit is not delivered, in one read or in pieces, and the limit
+// tells that there was more.
 TEST(FrameData, StopsAtItsLimitAndTellsWhetherMoreWasThere) {
     const std::string stored = BigEndian(5, 4) + Compress("Hello");
     MemoryFileAccess files;
@@ -143,6 +146,11 @@ TEST(FrameData, StopsAtItsLimitAndTellsWhetherMoreWasThere) {
         FrameData cut(bytes, 0, size, compressed, 3);
         EXPECT_EQ(cut.ReadAll(), compressed ? "Hel" : stored.substr(0, 3));
         EXPECT_TRUE(cut.OverLimit());
+        FrameData pieces(bytes, 0, size, compressed, 3);
+        std::array<char, 2> two{};
+        const std::size_t first = pieces.Read(two);
+        const std::size_t second = pieces.Read(two);
+        EXPECT_TRUE(first == 2 && second == 1 && pieces.Read(two) == 0);
         FrameData whole(bytes, 0, size, compressed, compressed ? 5 : stored.size());
         EXPECT_EQ(whole.ReadAll(), compressed ? "Hello" : stored);
         EXPECT_FALSE(whole.OverLimit());

@@ -1,7 +1,10 @@
 // The host's file layer: drive paths, the one byte view, what counts as a file, names the drive
 // form cannot express, and the picture export into a real folder.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include <functional>
 #include <random>
@@ -218,4 +221,34 @@ TEST(HostFiles, ExportNeverWritesThroughOrOverWhatStandsUnderThePicturesName) {
             EXPECT_NE(entry.path().filename().string()[0], '.') << "left behind: " << entry.path();
         }
     }
+}
+
+// A picture that cannot be written whole (a file size limit stands in for a full disk) is
+// reported, nothing is handed to the shell, the picture standing there stays and no temporary
+// file is left.
+TEST(HostFiles, ExportThatCannotBeWrittenWholeLeavesTheFolderAsItWas) {
+    const std::string png = Bytes({0x89, 'P', 'N', 'G'}) + std::string(100'000, 'p');
+    TempFolder temp;
+    temp.Write("song.mp3", Id3v2(3, Frame23("APIC", ApicData("image/png", "", png))));
+    temp.Write("image.png", "old");
+    HostFileAccess files;
+    Harness h(files);
+    h.Analyse((temp.Path() / "song.mp3").string());
+    rlimit was{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &was), 0);
+    rlimit small = was;
+    small.rlim_cur = 4096;
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::string name;
+    const int result =
+        PictureRowClick(h.state, "APIC", h.services, temp.Path().string(), true, name);
+    ::setrlimit(RLIMIT_FSIZE, &was);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_EQ(result, -1);
+    ASSERT_EQ(h.messages.Messages().size(), 1U);
+    EXPECT_NE(h.messages.Messages()[0].text.find("could not be written"), std::string::npos);
+    EXPECT_TRUE(h.window.Opened().empty());
+    EXPECT_EQ(Slurp(temp.Path() / "image.png"), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), {}), 2);
 }
