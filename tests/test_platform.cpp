@@ -1,5 +1,6 @@
-// The host's file layer: drive paths, the one byte view, what counts as a file, names the drive
-// form cannot express, and the picture export into a real folder.
+// The host layer: drive paths, the mount table the drives come from, file masks, the one byte
+// view, what counts as a file, names the drive form cannot express, and the picture export into
+// a real folder.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -11,6 +12,7 @@
 
 #include "browse/mod_Directory.h"
 #include "picture/mod_MP3ID3_Picture.h"
+#include "platform/mod__DriveAPI.h"
 #include "support/Harness.h"
 #include "support/Mp3Builder.h"
 #include "support/TempFolder.h"
@@ -38,6 +40,59 @@ TEST(MapToHostPath, TurnsDrivePathsIntoHostPathsAndLeavesOthersAlone) {
     for (const auto& [path, host] : cases) {
         EXPECT_EQ(MapToHostPath(path, roots), host) << path;
     }
+}
+
+TEST(MatchesPattern, MatchesWildcardsIgnoringCase) {
+    const std::tuple<const char*, const char*, bool> cases[] = {{"song.mp3", "*.mp3", true},
+                                                                {"SONG.MP3", "*.mp3", true},
+                                                                {".mp3", "*.mp3", true},
+                                                                {"a.b.mp3", "*.mp3", true},
+                                                                {"song.mp3.txt", "*.mp3", false},
+                                                                {"song.mp", "*.mp3", false},
+                                                                {"anything", "*", true},
+                                                                {"x1", "x?", true},
+                                                                {"x", "x?", false},
+                                                                {"x12", "x?", false}};
+    for (const auto& [name, pattern, matches] : cases) {
+        EXPECT_EQ(MatchesPattern(name, pattern), matches) << name << " " << pattern;
+    }
+}
+
+TEST(DrivesFromMountTable, GivesLettersCToZInTableOrderToTheMountsAUserBrowses) {
+    const std::string mounts =
+        "proc /proc proc rw 0 0\n"
+        "/dev/sda2 / ext4 rw 0 0\n"
+        "/dev/sda3 /home ext4 rw 0 0\n"
+        "tmpfs /run tmpfs rw 0 0\n"
+        "/dev/sdb1 /run/media/me/STICK vfat rw 0 0\n"
+        "tmpfs /tmp tmpfs rw 0 0\n"
+        "tmpfs /dev/shm tmpfs rw 0 0\n"
+        "server:/export /mnt/nfs nfs4 rw 0 0\n"
+        "//nas/music /mnt/My\\040Music cifs rw 0 0\n"
+        "truncated line\n"
+        "//nas/other /mnt/a\\134b cifs rw 0 0\n"
+        "/dev/sr0 /media/cdrom iso9660 ro 0 0\n"
+        "/dev/sda1 /boot/efi vfat rw 0 0\n"
+        "/dev/loop3 /snap/core/1 squashfs ro 0 0\n"
+        "/dev/sda3 /home ext4 rw 0 0\n"
+        "cgroup2 /sys/fs/cgroup cgroup2 rw 0 0\n";
+    const auto drives =
+        DrivesFromMountTable(mounts, [](std::string_view device) { return device == "/dev/sdb1"; });
+    std::vector<std::string> shown;
+    for (const auto& d : drives) {
+        shown.push_back(std::string(1, d.letter) + " " + d.mountPoint + " " +
+                        std::to_string(d.type));
+    }
+    EXPECT_EQ(shown, (std::vector<std::string>{"C / 3", "D /home 3", "E /run/media/me/STICK 2",
+                                               "F /tmp 6", "G /mnt/nfs 4", "H /mnt/My Music 4",
+                                               "I /mnt/a\\b 4", "J /media/cdrom 5"}));
+    std::string many;
+    for (int i = 0; i < 40; ++i) {
+        many += "/dev/sd" + std::to_string(i) + " /data/" + std::to_string(i) + " ext4 rw 0 0\n";
+    }
+    const auto lettered = DrivesFromMountTable(many, [](std::string_view) { return false; });
+    ASSERT_EQ(lettered.size(), 24U);  // C to Z
+    EXPECT_EQ(lettered.back().letter, 'Z');
 }
 
 // Every request against a plain positioned read of the same file: zeros outside the file,

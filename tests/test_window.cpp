@@ -18,7 +18,8 @@ using Names = std::vector<std::string>;
 
 class Window : public ::testing::Test {
   protected:
-    frmMain& Open() {
+    // The window over the temporary folder as drive C, or over the drives given.
+    frmMain& Open(std::vector<Drive> drives = {}) {
         for (const char* name :
              {"root.mp3", "Music/Rock/Older/x.mp3", "Music/Jazz/a.mp3", "Music/LOUD.MP3",
               "Music/.hidden.mp3", "Music/notes.txt", "Music/folder.mp3/x", ".config/x"}) {
@@ -26,7 +27,8 @@ class Window : public ::testing::Test {
         }
         temp_.Write("Music/song.mp3", MpegFrame() + Id3v1({"Title", "Artist", "", "", "", 3, 17}));
         ViewerHost host;
-        host.drives = {{'C', temp_.Path().string(), kDriveFixed}};
+        host.drives =
+            drives.empty() ? std::vector<Drive>{{'C', temp_.Path().string(), kDriveFixed}} : drives;
         host.shellOpen = [this](const std::string& path) { opened_.push_back(path); };
         host.showMessage = [this](const std::string&, const std::string& title, MessageIcon) {
             // The title, and the file list's selected row while the box is up.
@@ -122,6 +124,50 @@ TEST_F(Window, BrowsesFoldersAndShowsTheClickedFilesPanes) {
     QTest::mouseMove(w.ListView4.viewport(), QPoint(10, 10));
     EXPECT_EQ(w.FileList().ToolTip(), "kept");
     EXPECT_EQ(Dump(w.Id3v1Pane(), 2) + Dump(w.MpegPane(), 2), before);
+}
+
+// Every drive but removable ones, with its label and image. Expanding a drive lists all the
+// visible sub-folders of its folders, more than 32,767 too (a 16-bit count once gave none), and
+// none of a folder gone since it was listed.
+TEST_F(Window, ListsDrivesButRemovableOnesAndEveryVisibleSubFolder) {
+    const auto at = [&](const char* folder) { return (temp_.Path() / "drives" / folder).string(); };
+    for (const char* folder : {"a", "e", "f", "g", "h", "i", "c/Windows", "c/.hidden", "c/Gone"}) {
+        std::filesystem::create_directories(at(folder));
+    }
+    temp_.Write("drives/c/boot.ini", "");
+    for (int i = 0; i < 33000; ++i) {
+        std::filesystem::create_directories(at("c/Windows") + "/" + std::to_string(i));
+    }
+    auto& w = Open({{'A', at("a"), kDriveRemovable},
+                    {'C', at("c"), kDriveFixed},
+                    {'D', at("no medium"), kDriveCdRom},
+                    {'E', at("e"), kDriveFixed},
+                    {'F', at("f"), kDriveRemote},
+                    {'G', at("g"), kDriveRamDisk},
+                    {'H', at("h"), kDriveUnknown},
+                    {'I', at("i"), kDriveNoRoot}});
+    Names texts;
+    Names images;
+    for (int i = 0; i < w.TreeView1.topLevelItemCount(); ++i) {
+        const NodeId node = w.Tree().NodeOf(w.TreeView1.topLevelItem(i));
+        texts.push_back(w.Tree().Item(node)->text(0).toStdString());
+        images.push_back(w.Tree().ImageName(node));
+    }
+    EXPECT_EQ(texts, (Names{"C: (" + at("c") + ")", "D:(empty)", "E: (" + at("e") + ")",
+                            "F: (" + at("f") + ")", "G: (" + at("g") + ")", "H: (" + at("h") + ")",
+                            "I: (" + at("i") + ")"}));
+    EXPECT_EQ(images, (Names{"disc", "cd", "disc", "net", "ram", "none", "none"}));
+    QTreeWidgetItem* c = w.TreeView1.topLevelItem(0);
+    ASSERT_EQ(c->childCount(), 2);  // no hidden folder, no file
+    const NodeId windows = w.Tree().NodeOf(c->child(1));
+    EXPECT_EQ(w.Tree().ImageName(windows) + " " + w.Tree().ImageName(windows, true),
+              "folderclosed folderopen");
+    std::filesystem::remove(at("c/Gone"));
+    w.TreeView1.expandItem(c);
+    EXPECT_EQ(c->child(0)->childCount(), 0);
+    EXPECT_EQ(c->child(1)->childCount(), 33000);
+    Click(w.TreeView1, c->child(1));
+    EXPECT_EQ(w.State().sActualPath, "C:\\Windows");
 }
 
 // "BPM (beats per minute)" sorts after "Band/orchestra/accompaniment" only when case is ignored;

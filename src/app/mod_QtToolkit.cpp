@@ -229,6 +229,10 @@ NodeId QtTreePane::AddNode(NodeId parent, std::optional<std::string> key, std::s
     return node;
 }
 
+std::string QtTreePane::ImageName(NodeId node, bool selected) const {
+    return Item(node)->data(0, selected ? kSelectedImageRole : kImageRole).toString().toStdString();
+}
+
 QTreeWidgetItem* QtTreePane::Item(NodeId node) const {
     if (node < 1 || static_cast<std::size_t>(node) > items_.size()) {
         return nullptr;

@@ -110,6 +110,8 @@ class QtTreePane final : public TreePane {
 
     QTreeWidgetItem* Item(NodeId node) const;
     NodeId NodeOf(const QTreeWidgetItem* item) const;
+    // The name of a node's image in the image list, or of its selected image.
+    std::string ImageName(NodeId node, bool selected = false) const;
 
   private:
     QIcon Icon(const QTreeWidgetItem& item, int role) const;

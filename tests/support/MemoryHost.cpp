@@ -90,44 +90,4 @@ std::optional<std::string> MemoryFileAccess::ReplaceProblem(const std::string& p
     return std::nullopt;
 }
 
-NodeId MemoryTree::AddNode(NodeId parent, std::optional<std::string> key, std::string_view text,
-                           std::string_view image, std::string_view selectedImage) {
-    auto& siblings =
-        parent == kNoNode ? roots_ : nodes_.at(static_cast<std::size_t>(parent - 1)).children;
-    Node node{std::move(key),
-              std::string(text),
-              std::string(image),
-              std::string(selectedImage),
-              parent,
-              {},
-              siblings.size()};
-    const auto id = static_cast<NodeId>(nodes_.size() + 1);
-    siblings.push_back(id);  // before nodes_ grows: the reference may point into it
-    nodes_.push_back(std::move(node));
-    return id;
-}
-
-int MemoryTree::ChildCount(NodeId node) const {
-    return static_cast<int>(Get(node).children.size());
-}
-
-NodeId MemoryTree::FirstChild(NodeId node) const {
-    const auto& children = Get(node).children;
-    return children.empty() ? kNoNode : children.front();
-}
-
-NodeId MemoryTree::NextSibling(NodeId node) const {
-    const Node& self = Get(node);
-    const auto& siblings = self.parent == kNoNode ? roots_ : Get(self.parent).children;
-    return self.position + 1 < siblings.size() ? siblings[self.position + 1] : kNoNode;
-}
-
-std::string MemoryTree::FullPath(NodeId node) const {
-    std::string path = Get(node).text;
-    for (NodeId up = Get(node).parent; up != kNoNode; up = Get(up).parent) {
-        path = Get(up).text + "\\" + path;
-    }
-    return path;
-}
-
 }  // namespace veltrane

@@ -1,5 +1,5 @@
 // Test doubles for the host: files held in memory (reads can be made to fail one by one) and a
-// folder tree held in memory.
+// file layer that throws.
 #pragma once
 
 #include <functional>
@@ -7,10 +7,8 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "platform/mod__FileAPI.h"
-#include "platform/mod__Toolkit.h"
 
 namespace veltrane {
 
@@ -62,39 +60,6 @@ class ThrowingFileAccess final : public FileAccess {
 
   private:
     std::function<void()> thrower_;
-};
-
-class MemoryTree final : public TreePane {
-  public:
-    struct Node {
-        std::optional<std::string> key;
-        std::string text;
-        std::string image;
-        std::string selectedImage;
-        NodeId parent = kNoNode;
-        std::vector<NodeId> children;
-        std::size_t position = 0;  // among its siblings; nodes are only ever appended
-    };
-
-    void Clear() override {
-        nodes_.clear();
-        roots_.clear();
-    }
-    NodeId AddNode(NodeId parent, std::optional<std::string> key, std::string_view text,
-                   std::string_view image, std::string_view selectedImage) override;
-    int ChildCount(NodeId node) const override;
-    NodeId FirstChild(NodeId node) const override;
-    NodeId NextSibling(NodeId node) const override;
-    int Index(NodeId node) const override { return node; }
-    std::string FullPath(NodeId node) const override;
-    NodeId FirstNode() const override { return nodes_.empty() ? kNoNode : 1; }
-
-    const Node& Get(NodeId node) const { return nodes_.at(static_cast<std::size_t>(node - 1)); }
-    const std::vector<NodeId>& Roots() const { return roots_; }
-
-  private:
-    std::vector<Node> nodes_;  // node n is nodes_[n - 1]
-    std::vector<NodeId> roots_;
 };
 
 }  // namespace veltrane
