@@ -23,10 +23,7 @@ std::int64_t FindFirstHeader(ByteView& bytes, std::int64_t start) {
     // A pair may be split across two blocks: the last byte of one and the first of the next.
     bool lastWasFF = false;
     for (std::int64_t base = std::max<std::int64_t>(start, 0); base < bytes.Size();) {
-        const auto block = bytes.Block(base);
-        if (block.empty()) {
-            break;
-        }
+        const auto block = bytes.Block(base);  // never empty inside the file
         const std::string_view text(block.data(), block.size());
         if (lastWasFF && (text[0] == '\xFA' || text[0] == '\xFB')) {
             return base - 1;
