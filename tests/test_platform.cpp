@@ -69,7 +69,7 @@ TEST(DrivesFromMountTable, GivesLettersCToZInTableOrderToTheMountsAUserBrowses) 
         "tmpfs /dev/shm tmpfs rw 0 0\n"
         "server:/export /mnt/nfs nfs4 rw 0 0\n"
         "//nas/music /mnt/My\\040Music cifs rw 0 0\n"
-        "truncated line\n"
+        "/dev/sdc1 /cut-short\n"
         "//nas/other /mnt/a\\134b cifs rw 0 0\n"
         "/dev/sr0 /media/cdrom iso9660 ro 0 0\n"
         "/dev/sda1 /boot/efi vfat rw 0 0\n"
