@@ -83,6 +83,13 @@ class Window : public ::testing::Test {
 TEST_F(Window, BrowsesFoldersAndShowsTheClickedFilesPanes) {
     auto& w = Open();
     EXPECT_EQ(w.windowTitle(), "MP3 TAG Veltrane");
+    QStringList columns;
+    for (const QTreeWidget* pane : {&w.ListView1, &w.ListView2, &w.ListView3}) {
+        for (int c = 0; c < pane->columnCount(); ++c) {
+            columns << pane->headerItem()->text(c);
+        }
+    }
+    EXPECT_EQ(columns.join(" "), "TAG Text Value Item Value Item Value");
     ASSERT_EQ(w.TreeView1.topLevelItemCount(), 1);
     QTreeWidgetItem* drive = w.TreeView1.topLevelItem(0);
     EXPECT_EQ(drive->text(0), QString::fromStdString("C: (" + temp_.Path().string() + ")"));
@@ -168,6 +175,7 @@ TEST_F(Window, ListsDrivesButRemovableOnesAndEveryVisibleSubFolder) {
     EXPECT_EQ(c->child(1)->childCount(), 33000);
     Click(w.TreeView1, c->child(1));
     EXPECT_EQ(w.State().sActualPath, "C:\\Windows");
+    EXPECT_FALSE(c->child(1)->icon(0).isNull());  // the open folder
 }
 
 // "BPM (beats per minute)" sorts after "Band/orchestra/accompaniment" only when case is ignored;
