@@ -230,7 +230,10 @@ NodeId QtTreePane::AddNode(NodeId parent, std::optional<std::string> key, std::s
 }
 
 std::string QtTreePane::ImageName(NodeId node, bool selected) const {
-    return Item(node)->data(0, selected ? kSelectedImageRole : kImageRole).toString().toStdString();
+    const QTreeWidgetItem* item = Item(node);
+    return item == nullptr
+               ? std::string()
+               : item->data(0, selected ? kSelectedImageRole : kImageRole).toString().toStdString();
 }
 
 QTreeWidgetItem* QtTreePane::Item(NodeId node) const {

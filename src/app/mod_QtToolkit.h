@@ -110,7 +110,7 @@ class QtTreePane final : public TreePane {
 
     QTreeWidgetItem* Item(NodeId node) const;
     NodeId NodeOf(const QTreeWidgetItem* item) const;
-    // The name of a node's image in the image list, or of its selected image.
+    // The name of a node's image in the image list, or of its selected image; "" for no node.
     std::string ImageName(NodeId node, bool selected = false) const;
 
   private:
