@@ -175,7 +175,9 @@ TEST_F(Window, ListsDrivesButRemovableOnesAndEveryVisibleSubFolder) {
     EXPECT_EQ(c->child(1)->childCount(), 33000);
     Click(w.TreeView1, c->child(1));
     EXPECT_EQ(w.State().sActualPath, "C:\\Windows");
-    EXPECT_FALSE(c->child(1)->icon(0).isNull());  // the open folder
+    // The clicked folder shows the open-folder image, its sibling still the closed one.
+    EXPECT_FALSE(c->child(1)->icon(0).isNull());
+    EXPECT_NE(c->child(1)->icon(0).cacheKey(), c->child(0)->icon(0).cacheKey());
 }
 
 // "BPM (beats per minute)" sorts after "Band/orchestra/accompaniment" only when case is ignored;
