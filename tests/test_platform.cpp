@@ -195,10 +195,7 @@ TEST(HostFiles, ListAwkwardNamesAndNeverOpenTheWrongFile) {
     Harness h(files);
     MemoryListPane list;
     ListFiles(folders, "C:", "*.mp3", list);
-    std::vector<std::string> names;
-    for (int r = 0; r < list.RowCount(); ++r) {
-        names.push_back(list.CellText(r, 0));
-    }
+    const std::vector<std::string> names = Rows(list);
     EXPECT_EQ(names, (std::vector<std::string>{"a/b.mp3", invalidUtf8, "it's \"quoted\".mp3",
                                                "LONGNAME_a.mp3", "longname_b.mp3", "Longname_c.mp3",
                                                "longname_d.mp3", "with space.mp3"}));

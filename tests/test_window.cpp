@@ -61,13 +61,6 @@ class Window : public ::testing::Test {
         QTest::mouseClick(w.ListView4.viewport(), Qt::LeftButton, {},
                           w.ListView4.visualRect(index).center());
     }
-    static Names Rows(RowList& pane) {
-        Names rows;
-        for (int r = 0; r < pane.RowCount(); ++r) {
-            rows.push_back(pane.CellText(r, 0));
-        }
-        return rows;
-    }
 
     TempFolder temp_;
     std::unique_ptr<frmMain> window_;
@@ -156,9 +149,9 @@ TEST_F(Window, ListsDrivesButRemovableOnesAndEveryVisibleSubFolder) {
     Names texts;
     Names images;
     for (int i = 0; i < w.TreeView1.topLevelItemCount(); ++i) {
-        const NodeId node = w.Tree().NodeOf(w.TreeView1.topLevelItem(i));
-        texts.push_back(w.Tree().Item(node)->text(0).toStdString());
-        images.push_back(w.Tree().ImageName(node));
+        QTreeWidgetItem* drive = w.TreeView1.topLevelItem(i);
+        texts.push_back(drive->text(0).toStdString());
+        images.push_back(w.Tree().ImageName(w.Tree().NodeOf(drive)));
     }
     EXPECT_EQ(texts, (Names{"C: (" + at("c") + ")", "D:(empty)", "E: (" + at("e") + ")",
                             "F: (" + at("f") + ")", "G: (" + at("g") + ")", "H: (" + at("h") + ")",

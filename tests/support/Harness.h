@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "analysis/mod_AnalysisDriver.h"
 #include "platform/mod__FileAPI.h"
@@ -48,6 +49,15 @@ inline std::string Dump(const veltrane::ListPane& pane, int columns) {
         out += "\n";
     }
     return out;
+}
+
+// The first column of every row of a list, in the order shown.
+inline std::vector<std::string> Rows(const veltrane::RowList& list) {
+    std::vector<std::string> rows;
+    for (int r = 0; r < list.RowCount(); ++r) {
+        rows.push_back(list.CellText(r, 0));
+    }
+    return rows;
 }
 
 inline std::string Harness::Panes() const {
