@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <ostream>
 #include <sstream>
@@ -69,14 +70,36 @@ struct Options {
     std::vector<std::string> paths;
 };
 
-// Notes whether the analysis could open its file, so that the report needs no open of its own.
+// One open file shared by several readers.
+class SharedInput final : public InputFile {
+  public:
+    explicit SharedInput(std::shared_ptr<InputFile> file) : file_(std::move(file)) {}
+    std::int64_t Size() const override { return file_->Size(); }
+    std::size_t ReadAt(std::int64_t offset, std::span<char> buffer) override {
+        return file_->ReadAt(offset, buffer);
+    }
+
+  private:
+    std::shared_ptr<InputFile> file_;
+};
+
+// Notes whether the analysis could open its file, so that the report needs no open of its own,
+// and keeps the file open from the first reader that opens it until Reset: the readers after
+// it share that open instead of opening, asking for the size and closing again.
 class OpenWatch final : public FileAccess {
   public:
     explicit OpenWatch(FileAccess& files) : files_(files) {}
     std::unique_ptr<InputFile> OpenRead(const std::string& path) override {
-        auto file = files_.OpenRead(path);
-        opened_ = opened_ || file != nullptr;
-        return file;
+        if (open_ == nullptr || path != openPath_) {
+            auto file = files_.OpenRead(path);
+            if (file == nullptr) {
+                return nullptr;
+            }
+            open_ = std::move(file);
+            openPath_ = path;
+            opened_ = true;
+        }
+        return std::make_unique<SharedInput>(open_);
     }
     std::unique_ptr<OutputFile> CreateWrite(const std::string& path) override {
         return files_.CreateWrite(path);
@@ -85,11 +108,17 @@ class OpenWatch final : public FileAccess {
                                               const std::string& keep) override {
         return files_.ReplaceProblem(path, keep);
     }
-    void Reset() { opened_ = false; }
+    // Closes the file kept open and forgets that one was opened.
+    void Reset() {
+        open_.reset();
+        opened_ = false;
+    }
     bool Opened() const { return opened_; }
 
   private:
     FileAccess& files_;
+    std::shared_ptr<InputFile> open_;
+    std::string openPath_;
     bool opened_ = false;
 };
 
@@ -239,6 +268,7 @@ class FileAnalyser {
             result.opened = false;
         }
         result.err = std::move(err).str();
+        files_.Reset();
         return result;
     }
 
@@ -404,14 +434,14 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     InitId3Definitions();
 
+    const unsigned jobs =
+        options.jobs != 0 ? options.jobs : std::max(1U, std::thread::hardware_concurrency());
     const WalkResult walk = CollectFiles(options.paths, options.recursive);
     int status = walk.problems.empty() ? 0 : 1;
     for (const auto& problem : walk.problems) {
         err << "veltrane-report: " << problem << '\n';
     }
     const auto format = MakeFormat(options);
-    const unsigned jobs =
-        options.jobs != 0 ? options.jobs : std::max(1U, std::thread::hardware_concurrency());
     Progress progress(
         err, ProgressWanted(options.progress, StandardErrorIsTerminal(), walk.files.size()),
         walk.files.size());
