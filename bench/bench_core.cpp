@@ -27,7 +27,7 @@ const fs::path& Folder() {
         }
         const std::string tag =
             Id3v2(3, Frame23("TIT2", Text("Title")) + Frame23("TPE1", Text("Artist")) +
-                         Frame23("TALB", Text("Album")) + Fill(2048));
+                         Frame23("TALB", Text("Album")) + std::string(2048, '\0'));
         std::ofstream(f / "typical.mp3", std::ios::binary)
             << tag + audio + Id3v1({"Title", "Artist", "Album", "2004", "", 1, 17});
         // 8 MiB of bytes that hold no header, then the first frame.

@@ -30,14 +30,14 @@ fs::path MakeFolder() {
                              Frame23("TALB", Text("Album")) + Frame23("TLEN", Text("215000"));
     const std::string id1 = Id3v1({"Title", "Artist", "Album", "2004", "", 1, 17});
     std::ofstream(root / "a-typical.mp3", std::ios::binary)
-        << Id3v2(3, text + Fill(2048)) + audio + id1;
+        << Id3v2(3, text + std::string(2048, '\0')) + audio + id1;
     std::string cover = Bytes({0xFF, 0xD8, 0xFF, 0xE0});
     cover.resize(5 * 1024 * 1024, '\x5A');
     std::ofstream(root / "b-cover5mb.mp3", std::ios::binary)
         << Id3v2(3, text + Frame23("APIC", ApicData("image/jpeg", "", cover))) + audio + id1;
     {
         std::ofstream(root / "c-300mb.mp3", std::ios::binary)
-            << Id3v2(3, text + Fill(1024)) + audio;
+            << Id3v2(3, text + std::string(1024, '\0')) + audio;
         fs::resize_file(root / "c-300mb.mp3", 300U * 1024 * 1024);
     }
     for (int i = 0; i < 10000; ++i) {

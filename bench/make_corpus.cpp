@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
             cover.resize(static_cast<std::size_t>(coverSize(random)), '\x5A');
             body += Frame23("APIC", ApicData("image/jpeg", "", cover));
         }
-        body += Fill(static_cast<std::size_t>(padding(random)));
+        body += std::string(static_cast<std::size_t>(padding(random)), '\0');
         std::string file = Id3v2(version, body) + Audio(random);
         if (i % 25 == 11) {
             file += Lyrics3v2({{"IND", "10"}, {"LYR", "la la la\r\nla la"}, {"ETT", "Song"}});

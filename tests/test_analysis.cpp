@@ -20,8 +20,8 @@ const std::string kJpeg = Bytes({0xFF, 0xD8, 0xFF, 0xE0}) + "jpeg body" + Bytes(
 std::string EveryTag() {
     return Id3v2(3, Frame23("TIT2", Text("Title")) + CompressedFrame23("TXXX", Text("a\0b")) +
                         Frame23("PCNT", BigEndian(258, 4)) +
-                        Frame23("APIC", ApicData("image/png", "d", kPng)) + Fill(32)) +
-           Fill(4100, '\x11') + MpegFrame() + MpegFrame() + Fill(5300, '\x55') +
+                        Frame23("APIC", ApicData("image/png", "d", kPng)) + std::string(32, '\0')) +
+           std::string(4100, '\x11') + MpegFrame() + MpegFrame() + std::string(5300, '\x55') +
            Lyrics3v2({{"LYR", "words"}}) + Id3v1({"Title", "Artist", "Album", "2001", "", 3, 13});
 }
 

@@ -47,13 +47,14 @@ std::string Sized(const std::string& body) {
 // Each row: a file, the frames read from it, and whether the one splitting fault was reported.
 TEST(ReadId3v2, SplitsTheBodyIntoFramesUntilPaddingOrAFault) {
     const std::string tit2 = Frame23("TIT2", Text("A"));
-    const std::string cut = tit2 + "TALB" + BigEndian(20, 4) + Fill(2);
+    const std::string cut = tit2 + "TALB" + BigEndian(20, 4) + std::string(2, '\0');
     // Declared sizes of 3 and 4 for 2 bytes of data: the first ends on the body's closing zero
     // byte, the second one byte past it.
     const std::string onClosingByte = "TIT2" + BigEndian(3, 4) + Bytes({0, 0}) + Text("A");
     const std::string pastClosingByte = "TIT2" + BigEndian(4, 4) + Bytes({0, 0}) + Text("A");
     const std::tuple<const char*, std::string, const char*, bool> cases[] = {
-        {"padding", Id3v2(3, tit2 + Frame23("TPE1", Text("Me")) + Fill(1024)), "TIT2 TPE1", false},
+        {"padding", Id3v2(3, tit2 + Frame23("TPE1", Text("Me")) + std::string(1024, '\0')),
+         "TIT2 TPE1", false},
         {"no padding", Id3v2(3, tit2 + Frame23("TALB", Text("B"))), "TIT2 TALB", false},
         {"version 2", Id3v2(2, Frame22("TT2", Text("T")) + Frame22("COM", "x")), "TT2 COM", false},
         {"version 4", Id3v2(4, tit2), "", false},
@@ -73,16 +74,18 @@ TEST(ReadId3v2, SplitsTheBodyIntoFramesUntilPaddingOrAFault) {
          Id3v2(3, Frame23("APIC", "abcd") + Frame23("TIT2", "") +
                       Frame23("APIC", ApicData("image/png", "", "x")) + Frame23("APIC", "")),
          "TIT2 APIC APIC", false},
-        {"frame larger than the tag", Id3v2(3, tit2 + "TALB" + BigEndian(1000, 4) + Fill(40)),
-         "TIT2", false},
-        {"frame past the body", Id3v2(3, cut, 0, Sized(cut)) + Fill(100, 'z'), "", true},
+        {"frame larger than the tag",
+         Id3v2(3, tit2 + "TALB" + BigEndian(1000, 4) + std::string(40, '\0')), "TIT2", false},
+        {"frame past the body", Id3v2(3, cut, 0, Sized(cut)) + std::string(100, 'z'), "", true},
         {"frame ending on the closing byte", Id3v2(3, onClosingByte, 0, Sized(onClosingByte)),
          "TIT2", false},
         {"frame ending past the closing byte", Id3v2(3, pastClosingByte, 0, Sized(pastClosingByte)),
          "", true},
-        {"size 2^31 - 1", Id3v2(3, tit2 + "TALB" + Bytes({0x7F, 0xFF, 0xFF, 0xFF}) + Fill(20)),
-         "TIT2", false},
-        {"size 2^31", Id3v2(3, tit2 + "TALB" + Bytes({0x80, 0, 0, 0}) + Fill(20)), "", true},
+        {"size 2^31 - 1",
+         Id3v2(3, tit2 + "TALB" + Bytes({0x7F, 0xFF, 0xFF, 0xFF}) + std::string(20, '\0')), "TIT2",
+         false},
+        {"size 2^31", Id3v2(3, tit2 + "TALB" + Bytes({0x80, 0, 0, 0}) + std::string(20, '\0')), "",
+         true},
         // 238 x 128^3 + 53 x 128^2 + 74 x 128 = 500,000,000: bytes above 0x7F count whole.
         {"tag size far past the end", Id3v2(3, tit2, 0, Bytes({238, 53, 74, 0})), "TIT2", false},
     };
@@ -101,7 +104,7 @@ TEST(ReadId3v2, RecordsTheHeaderAndEachFramesPlaceAndData) {
     const auto v3 = ReadTag(Id3v2(3, Frame23("TIT2", Text("Title")) +
                                          Frame23("APIC", ApicData("image/png", "", "x")) +
                                          Frame23("TALB", Text("B"), 0x40, 0x20)) +
-                            Fill(300));
+                            std::string(300, '\0'));
     EXPECT_EQ(v3.header.MajorVersion, 3);
     EXPECT_EQ(v3.header.TagSize, 16 + 24 + 12);
     EXPECT_EQ(v3.header.IdLength, 4);
@@ -193,7 +196,7 @@ TEST(ReadId3v2, ReadsFrameHeadersAndTextButNotPictureData) {
     const std::string title = Text(std::string(TagBody::kFirstBlock - 10 - 10 - 10 - 4, 't'));
     const std::string body = Frame23("TIT2", title) + Frame23("TPE1", Text("Artist")) +
                              Frame23("APIC", cover) + Frame23("TEXT", longText) +
-                             Frame23("TALB", Text("Album")) + Fill(100);
+                             Frame23("TALB", Text("Album")) + std::string(100, '\0');
     const auto t = ReadTag(Id3v2(3, body) + MpegFrame());
     ASSERT_EQ(t.Ids(), "TIT2 TPE1 APIC TEXT TALB");
     EXPECT_EQ(t.frames[0].Data, title);
@@ -240,12 +243,13 @@ TEST(FormatFrameValue, FormsEachFramesValueAndReportsALengthThatIsNoNumber) {
 
 TEST(ShowId3v2, SortsOnTheDescriptionWithTheVersionRowAmongThem) {
     Harness h;
-    h.Analyse("f.mp3", Id3v2(3, Frame23("TIT2", Text("Song")) +
-                                    Frame23("APIC", ApicData("image/png", "", Fill(12332))) +
-                                    Frame23("TDRC", Text("2001")) + Frame23("TALB", Text("Album")) +
-                                    Frame23("TXXX", Text("b")) + Frame23("TXXX", Text("a")) +
-                                    Frame23("COMM", Text(std::string("eng\0comment", 11)))) +
-                           MpegFrame());
+    h.Analyse("f.mp3",
+              Id3v2(3, Frame23("TIT2", Text("Song")) +
+                           Frame23("APIC", ApicData("image/png", "", std::string(12332, '\0'))) +
+                           Frame23("TDRC", Text("2001")) + Frame23("TALB", Text("Album")) +
+                           Frame23("TXXX", Text("b")) + Frame23("TXXX", Text("a")) +
+                           Frame23("COMM", Text(std::string("eng\0comment", 11)))) +
+                  MpegFrame());
     EXPECT_EQ(Dump(h.id3v2Pane, 3),
               "TDRC\t\t2001\n"
               "\t    ID3 Version\t3\n"

@@ -58,7 +58,7 @@ TEST(BinHeader, DecodesEveryFieldOfTheFirstHeaderIntoThePane) {
     };
     for (const auto& [at, b1, b2, b3, shown] : cases) {
         Harness h;
-        h.Analyse("f.mp3", Padded(Fill(at, '\x11') + MpegHeader(b1, b2, b3), 5'000'000));
+        h.Analyse("f.mp3", Padded(std::string(at, '\x11') + MpegFrame(4, b1, b2, b3), 5'000'000));
         std::string values;
         for (int r = 0; r < h.mpegPane.RowCount(); ++r) {
             values += (r == 0 ? "" : "|") + h.mpegPane.CellText(r, 1);
@@ -68,16 +68,16 @@ TEST(BinHeader, DecodesEveryFieldOfTheFirstHeaderIntoThePane) {
 }
 
 TEST(BinHeader, SkipsALeadingTagByItsBase128SizeWithEveryBit) {
-    std::string file = "ID3" + Bytes({3, 0, 0, 0, 0, 2, 1}) + Fill(257) + MpegHeader();
+    std::string file = "ID3" + Bytes({3, 0, 0, 0, 0, 2, 1}) + std::string(257, '\0') + MpegFrame(4);
     file.replace(20, 2, Bytes({0xFF, 0xFB}));  // inside the tag: skipped with it
     EXPECT_EQ(Scan(Padded(file, 2000)).HeaderOffset, 267);
     // 00 00 00 80: the top bit is not masked, the size is 128 and the scan starts at 138.
-    std::string wide = "ID3" + Bytes({3, 0, 0, 0, 0, 0, 0x80}) + Fill(200);
+    std::string wide = "ID3" + Bytes({3, 0, 0, 0, 0, 0, 0x80}) + std::string(200, '\0');
     wide.replace(137, 2, Bytes({0xFF, 0xFB}));
     wide.replace(140, 2, Bytes({0xFF, 0xFB}));
     EXPECT_EQ(Scan(wide).HeaderOffset, 140);
     // A tag size pointing past the end of the file leaves nothing to scan.
-    EXPECT_EQ(Scan("ID3" + Bytes({3, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F}) + MpegHeader()).Bitrate, 0);
+    EXPECT_EQ(Scan("ID3" + Bytes({3, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F}) + MpegFrame(4)).Bitrate, 0);
     MemoryFileAccess none;
     MpegHeaderInfo info;
     EXPECT_FALSE(BinHeader(none, "missing.mp3", info));
@@ -86,7 +86,7 @@ TEST(BinHeader, SkipsALeadingTagByItsBase128SizeWithEveryBit) {
 TEST(BinHeader, AcceptsOnlyFfFaAndFfFbAndTheFirstOfThem) {
     const std::string passedOver =
         Bytes({0xFF, 0xF9, 0xFF, 0xFC, 0xFF, 0xF3, 0xFF, 0xE3, 0xFF, 0xFD, 0xFF, 0xFF});
-    EXPECT_EQ(Scan(passedOver + MpegHeader(0xFA) + MpegHeader(0xFB)).HeaderOffset, 12);
+    EXPECT_EQ(Scan(passedOver + MpegFrame(4, 0xFA) + MpegFrame(4, 0xFB)).HeaderOffset, 12);
 }
 
 TEST(BinHeader, FindsAPairSplitAcrossReadBlocks) {
@@ -95,23 +95,23 @@ TEST(BinHeader, FindsAPairSplitAcrossReadBlocks) {
     constexpr auto second = first + 4 * first;
     constexpr auto third = second + static_cast<std::int64_t>(kScanBlock);
     for (const std::int64_t at : {first - 1, first, second - 1, second, third - 1, third}) {
-        std::string file = Fill(200'000, '\x11');
+        std::string file(200'000, '\x11');
         file.replace(static_cast<std::size_t>(at), 2, Bytes({0xFF, 0xFB}));
         EXPECT_EQ(Scan(file).HeaderOffset, at) << at;
     }
     // An FF at a block's last byte whose next byte is no header byte is passed over.
-    std::string file = Fill(200'000, '\x11');
+    std::string file(200'000, '\x11');
     file[static_cast<std::size_t>(first - 1)] = '\xFF';
     file.replace(70000, 2, Bytes({0xFF, 0xFB}));
     EXPECT_EQ(Scan(file).HeaderOffset, 70000);
 }
 
 TEST(BinHeader, LeavesNothingOfTheFileBeforeWhenNoHeaderIsFound) {
-    const auto before = Scan(Padded(Fill(9) + MpegHeader(0xFB, 0x92, 0x6F), 5000));
+    const auto before = Scan(Padded(std::string(9, '\0') + MpegFrame(4, 0xFB, 0x92, 0x6F), 5000));
     ASSERT_TRUE(before.PaddingBit && before.CopyrightBit && before.HeaderOffset == 9);
     Harness h;
     h.state.Mpeg = before;
-    h.Analyse("f.mp3", Fill(3000, '\x11'));
+    h.Analyse("f.mp3", std::string(3000, '\x11'));
     EXPECT_EQ(Dump(h.mpegPane, 2),
               "Filelength\t3000\nHeader at\t0    (0x0)\nDuration\t00:00:00\nBitrate\t0\n"
               "Samplerate\t0\nFramesize\t0\nNum Frames\t0\nVBR\tFalse\nLayer\tMPEG 0 Layer 0\n"

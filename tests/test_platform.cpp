@@ -161,7 +161,7 @@ TEST(HostFiles, ShowNotFoundForWhatIsNoRegularFileOrIsEmpty) {
 TEST(HostFiles, AnalyseAFileLargerThanFourGigabytesOfBitsLikeAnyOther) {
     TempFolder temp;
     const auto path =
-        temp.Write("huge.mp3", Id3v2(3, Frame23("TIT2", Text("Huge"))) + MpegHeader());
+        temp.Write("huge.mp3", Id3v2(3, Frame23("TIT2", Text("Huge"))) + MpegFrame(4));
     const std::int64_t size = 3LL * 1024 * 1024 * 1024;
     fs::resize_file(path, static_cast<std::uintmax_t>(size));
     HostFileAccess files;

@@ -188,7 +188,8 @@ TEST_F(ReportTool, SumsUpTheRun) {
     temp_.Write("c.mp3", Id3v2(3, picture + Frame23("TLEN", Text("soon"))) + MpegFrame(41800));
     temp_.Write("d.mp3", Id3v2(4, ""));
     temp_.Write("e.mp3", Id3v2(9, ""));
-    temp_.Write("f.mp3", xing + Fill(6000) + Lyrics3v2({{"LYR", "la"}}) + kV11.substr(418));
+    temp_.Write("f.mp3",
+                xing + std::string(6000, '\0') + Lyrics3v2({{"LYR", "la"}}) + kV11.substr(418));
     temp_.Write("g.mp3", Id3v2(3, picture) + MpegFrame(41800));
     const auto run = Report({"--json", "--summary", ".", "missing.mp3"});
     EXPECT_EQ(run.status, 1);

@@ -13,7 +13,7 @@ using namespace fixture;
 
 namespace {
 
-const std::string kAudio = Fill(6000, '\x55');
+const std::string kAudio(6000, '\x55');
 
 Id3v1Tag ReadV1(const std::string& bytes, Id3v1Tag tag = {}) {
     MemoryFileAccess files;
@@ -85,9 +85,9 @@ TEST(CheckForTag, FindsId3v1AndTheLyricsEndMarkerWhereItBelongs) {
         {"LYRICS200 at the end", kAudio + "LYRICS200", false, 2},
         {"lower case", kAudio + "lyricsend", false, 0},
         {"inside the ID3v1 tag", kAudio + markerInTag, true, 0},
-        {"no tag", kAudio + "tag" + Fill(125), false, 0},
+        {"no tag", kAudio + "tag" + std::string(125, '\0'), false, 0},
         // Shorter than the 137-byte end block: the block holds nothing.
-        {"136 bytes", Fill(8) + Id3v1({}), false, 0},
+        {"136 bytes", std::string(8, '\0') + Id3v1({}), false, 0},
         {"137 bytes", "LYRICSEND" + Id3v1({}), true, 1},
     };
     for (const auto& [what, file, id3v1, lyrics] : cases) {
@@ -127,10 +127,10 @@ TEST(GetLyrics, FindsATagOnlyWithinTheWindowInFrontOfTheMarker) {
     EXPECT_TRUE(ReadLyrics(kAudio + Lyrics3v1(std::string(5200 - 11, 'a'))).tag.Present);
     EXPECT_FALSE(ReadLyrics(kAudio + Lyrics3v1(std::string(5200 - 10, 'a'))).tag.Present);
     const std::string tag = Lyrics3v1("short");
-    EXPECT_FALSE(ReadLyrics(Fill(5208 - tag.size(), 'x') + tag).tag.Present);
-    EXPECT_TRUE(ReadLyrics(Fill(5209 - tag.size(), 'x') + tag).tag.Present);
-    EXPECT_FALSE(ReadLyrics(Fill(5208 - tag.size(), 'x') + tag + Id3v1({})).tag.Present);
-    EXPECT_TRUE(ReadLyrics(Fill(5209 - tag.size(), 'x') + tag + Id3v1({})).tag.Present);
+    EXPECT_FALSE(ReadLyrics(std::string(5208 - tag.size(), 'x') + tag).tag.Present);
+    EXPECT_TRUE(ReadLyrics(std::string(5209 - tag.size(), 'x') + tag).tag.Present);
+    EXPECT_FALSE(ReadLyrics(std::string(5208 - tag.size(), 'x') + tag + Id3v1({})).tag.Present);
+    EXPECT_TRUE(ReadLyrics(std::string(5209 - tag.size(), 'x') + tag + Id3v1({})).tag.Present);
 }
 
 TEST(GetLyrics, ReadsFieldLengthsAsForgivingNumbersFromTheFirstOccurrence) {

@@ -31,9 +31,7 @@ void WriteSeeds(const std::filesystem::path& folder) {
     const std::string png = Bytes({0x89, 'P', 'N', 'G'}) + "png";
     const std::string data = ApicData("image/png", "d", png);
     Write(folder, "seed-apic-compressed.mp3",
-          Id3v2(3, "APIC" + BigEndian(4 + Compress(data).size(), 4) + Bytes({0, 0x80}) +
-                       BigEndian(data.size(), 4) + Compress(data)) +
-              MpegFrame());
+          Id3v2(3, CompressedFrame23("APIC", data)) + MpegFrame());
     Write(folder, "seed-apic-encrypted.mp3",
           Id3v2(3, Frame23("APIC", data, 0, 0x40)) + MpegFrame());
     Write(folder, "seed-apic-bmp.mp3", Id3v2(3, Frame23("APIC", ApicData("JPG", "", "BM"))));
@@ -46,16 +44,25 @@ void WriteSeeds(const std::filesystem::path& folder) {
     Write(folder, "seed-v22-pic.mp3",
           Id3v2(2, Frame22("PIC", "PNG\x03d") + Frame22("TLE", Text("999"))));
     Write(folder, "seed-v24.mp3", Id3v2(4, Frame23("TIT2", Text("four"))) + MpegFrame());
-    Write(folder, "seed-lyrics-v1.mp3", Fill(5300, 'x') + Lyrics3v1("text"));
-    Write(folder, "seed-lyrics-textlike.mp3", Fill(5300, 'x') + "LYRICSBEGINwords" + "XXXXXABCD");
+    Write(folder, "seed-lyrics-v1.mp3", std::string(5300, 'x') + Lyrics3v1("text"));
+    Write(folder, "seed-lyrics-textlike.mp3",
+          std::string(5300, 'x') + "LYRICSBEGINwords" + "XXXXXABCD");
     std::string xing = MpegFrame();
     xing.replace(36, 4, "Xing");
     Write(folder, "seed-xing.mp3", xing + MpegFrame());
     Write(folder, "seed-frame-4gib.mp3",
           Id3v2(3, CompressedFrame23("TXXX", Text("declares 4 GiB"), 0xFFFFFFFFU)) + MpegFrame());
     Write(folder, "seed-picture-4gib.mp3",
-          Id3v2(3, "APIC" + BigEndian(4 + Compress(data).size(), 4) + Bytes({0, 0x80}) +
-                       BigEndian(0xFFFFFFFFU, 4) + Compress(data)) +
+          Id3v2(3, CompressedFrame23("APIC", data, 0xFFFFFFFFU)) + MpegFrame());
+    // Compressed frames that inflate over several chunks, one whose stream is cut, one that
+    // declares less than it holds.
+    const std::string run(128 << 10, 'A');
+    const std::string stream = Compress(Text(run));
+    const std::string cut = Frame23(
+        "TXXX", BigEndian(run.size() + 1, 4) + stream.substr(0, stream.size() / 2), 0, 0x80);
+    Write(folder, "seed-compressed-runs.mp3",
+          Id3v2(3, CompressedFrame23("TIT2", Text(run)) + CompressedFrame23("COMM", run, 4096) +
+                       CompressedFrame23("APIC", ApicData("image/png", "", png + run)) + cut) +
               MpegFrame());
     Write(folder, "seed-tag-past-end.mp3",
           Id3v2(3, Frame23("TIT2", Text("t")), 0, Bytes({0x7F, 0x7F, 0x7F, 0x7F})));
@@ -83,17 +90,18 @@ int main(int argc, char** argv) {
         folder, "id3v22.mp3",
         Id3v2(2, Frame22("TT2", Text("A version 2.2 title")) +
                      Frame22("TP1", Text("Sample Artist")) + Frame22("TAL", Text("Sample Album")) +
-                     Frame22("TYE", Text("1999")) + Fill(64)) +
+                     Frame22("TYE", Text("1999")) + std::string(64, '\0')) +
             Audio(20));
 
-    const std::string picture = Bytes({0xFF, 0xD8, 0xFF, 0xE0}) + Fill(60, '\x11');
+    const std::string picture = Bytes({0xFF, 0xD8, 0xFF, 0xE0}) + std::string(60, '\x11');
     Write(folder, "id3v23.mp3",
           Id3v2(3, Frame23("TIT2", Text("Sample Title")) + Frame23("TPE1", Text("Sample Artist")) +
                        Frame23("COMM", Text(std::string("eng") + '\0' + "A comment")) +
                        Frame23("TLEN", Text("215000")) + Frame23("PCNT", BigEndian(258, 4)) +
                        CompressedFrame23("TXXX", Text(std::string("Mood") + '\0' + "Calm")) +
                        Frame23("TCOP", Text("2026 Veltrane")) +
-                       Frame23("APIC", ApicData("image/jpeg", "cover", picture)) + Fill(128)) +
+                       Frame23("APIC", ApicData("image/jpeg", "cover", picture)) +
+                       std::string(128, '\0')) +
               Audio(20) +
               Id3v1({"Sample Title", "Sample Artist", "Sample Album", "2026", "", 1, 13}));
 

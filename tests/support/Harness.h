@@ -13,6 +13,18 @@
 
 namespace fixture {
 
+// "Item<TAB>Value" lines of a two-column pane, or "TAG<TAB>Text<TAB>Value" of three.
+inline std::string Dump(const veltrane::ListPane& pane, int columns) {
+    std::string out;
+    for (int r = 0; r < pane.RowCount(); ++r) {
+        for (int c = 0; c < columns; ++c) {
+            out += (c == 0 ? "" : "\t") + pane.CellText(r, c);
+        }
+        out += "\n";
+    }
+    return out;
+}
+
 struct Harness {
     Harness() = default;
     explicit Harness(veltrane::FileAccess& host) : services{host, messages, window} {}
@@ -36,20 +48,10 @@ struct Harness {
         veltrane::AnalyseActualFile(state, panes, services);
     }
     // All four panes, one row a line.
-    std::string Panes() const;
-};
-
-// "Item<TAB>Value" lines of a two-column pane, or "TAG<TAB>Text<TAB>Value" of three.
-inline std::string Dump(const veltrane::ListPane& pane, int columns) {
-    std::string out;
-    for (int r = 0; r < pane.RowCount(); ++r) {
-        for (int c = 0; c < columns; ++c) {
-            out += (c == 0 ? "" : "\t") + pane.CellText(r, c);
-        }
-        out += "\n";
+    std::string Panes() const {
+        return Dump(mpegPane, 2) + Dump(id3v2Pane, 3) + Dump(id3v1Pane, 2) + lyricsPane.Text();
     }
-    return out;
-}
+};
 
 // The first column of every row of a list, in the order shown.
 inline std::vector<std::string> Rows(const veltrane::RowList& list) {
@@ -58,10 +60,6 @@ inline std::vector<std::string> Rows(const veltrane::RowList& list) {
         rows.push_back(list.CellText(r, 0));
     }
     return rows;
-}
-
-inline std::string Harness::Panes() const {
-    return Dump(mpegPane, 2) + Dump(id3v2Pane, 3) + Dump(id3v1Pane, 2) + lyricsPane.Text();
 }
 
 // What every pane shows for a file that cannot be opened or is empty.

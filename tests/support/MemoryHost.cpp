@@ -7,18 +7,16 @@ namespace veltrane {
 class MemoryInputFile final : public InputFile {
   public:
     MemoryInputFile(MemoryFileAccess& owner, std::shared_ptr<std::string> bytes)
-        : owner_(owner), bytes_(std::move(bytes)), handles_(owner.openHandles_) {
-        ++*handles_;
+        : owner_(owner), bytes_(std::move(bytes)) {
+        ++owner_.openHandles_;
     }
-    ~MemoryInputFile() override { --*handles_; }
+    ~MemoryInputFile() override { --owner_.openHandles_; }
     MemoryInputFile(const MemoryInputFile&) = delete;
     MemoryInputFile& operator=(const MemoryInputFile&) = delete;
 
     std::int64_t Size() const override { return static_cast<std::int64_t>(bytes_->size()); }
-
     std::size_t ReadAt(std::int64_t offset, std::span<char> buffer) override {
-        const long number = owner_.reads_++;
-        if (number == owner_.failRead_ || offset < 0 || offset >= Size()) {
+        if (owner_.reads_++ == owner_.failRead_ || offset < 0 || offset >= Size()) {
             return 0;
         }
         const auto start = static_cast<std::size_t>(offset);
@@ -31,9 +29,9 @@ class MemoryInputFile final : public InputFile {
   private:
     MemoryFileAccess& owner_;
     std::shared_ptr<std::string> bytes_;
-    std::shared_ptr<int> handles_;
 };
 
+// Takes its name only when committed, as the host's does.
 class MemoryOutputFile final : public OutputFile {
   public:
     MemoryOutputFile(MemoryFileAccess& owner, std::string path)
@@ -53,41 +51,14 @@ class MemoryOutputFile final : public OutputFile {
     std::string bytes_;
 };
 
-void MemoryFileAccess::Put(const std::string& path, std::string bytes) {
-    files_[path] = std::make_shared<std::string>(std::move(bytes));
-}
-
-void MemoryFileAccess::Remove(const std::string& path) {
-    files_.erase(path);
-}
-
-const std::string* MemoryFileAccess::Get(const std::string& path) const {
-    const auto it = files_.find(path);
-    return it == files_.end() ? nullptr : it->second.get();
-}
-
 std::unique_ptr<InputFile> MemoryFileAccess::OpenRead(const std::string& path) {
     ++opens_;
     const auto it = files_.find(path);
-    if (it == files_.end()) {
-        return nullptr;
-    }
-    return std::make_unique<MemoryInputFile>(*this, it->second);
+    return it == files_.end() ? nullptr : std::make_unique<MemoryInputFile>(*this, it->second);
 }
 
 std::unique_ptr<OutputFile> MemoryFileAccess::CreateWrite(const std::string& path) {
-    if (failCreate_) {
-        return nullptr;
-    }
-    return std::make_unique<MemoryOutputFile>(*this, path);
-}
-
-std::optional<std::string> MemoryFileAccess::ReplaceProblem(const std::string& path,
-                                                            const std::string& keep) {
-    if (path == keep) {
-        return path + " is the file being analysed; it is not replaced";
-    }
-    return std::nullopt;
+    return failCreate_ ? nullptr : std::make_unique<MemoryOutputFile>(*this, path);
 }
 
 }  // namespace veltrane
