@@ -62,12 +62,7 @@ TEST(ReadId3v2, SplitsTheBodyIntoFramesUntilPaddingOrAFault) {
         {"lower case", Id3v2(3, Frame23("tit2", "x") + Frame23("T\xE4G1", "y")), "TIT2 T\xC4G1",
          false},
         {"hyphen", Id3v2(3, tit2 + Frame23("TI-2", "y")), "TIT2", false},
-        {"NUL",
-         Id3v2(3, tit2 + Frame23(std::string("TI\0"
-                                             "2",
-                                             4),
-                                 "y")),
-         "TIT2", false},
+        {"NUL", Id3v2(3, tit2 + Frame23(std::string_view("TI\0002", 4), "y")), "TIT2", false},
         {"accented lower case", Id3v2(3, tit2 + Frame23("T\xE9G1", "y")), "TIT2", false},
         {"foreign first", Id3v2(3, Frame23("T-T2", "y") + tit2), "", false},
         {"short pictures dropped, empty frames kept",
@@ -209,24 +204,17 @@ TEST(ReadId3v2, ReadsFrameHeadersAndTextButNotPictureData) {
     EXPECT_LT(t.bytesRead, static_cast<std::int64_t>(body.size() - cover.size() / 2));
 }
 
+// (The golden files show the plain value of every kind of frame.)
 TEST(FormatFrameValue, FormsEachFramesValueAndReportsALengthThatIsNoNumber) {
     const std::string utf16 = Bytes({1, 0xFF, 0xFE, 'A', 0});
     const std::tuple<const char*, std::string, std::string, const char*> cases[] = {
         {"TLEN", Text("215999"), "00:03:35", ""},
         {"TLEN", "180000", "00:03:00", ""},  // no encoding byte
-        {"TLE", Text("60000"), "00:01:00", ""},
         {"TLEN", utf16, "", "ReadID3dPAT"},
         {"TSIZ", Text(""), "", "ReadID3dPAT"},
-        {"TSIZ", Text("4096"), "4096 bytes", ""},
-        {"TCOP", Text("2001 Someone"), "Copyright \xA9 2001 Someone", ""},
-        {"TPRO", Text("2001 Label"), "Produced (P) 2001 Label", ""},
-        {"PCNT", Bytes({0, 0, 1, 2}), "File has been played 258 times", ""},
         {"PCNT", "", "File has been played 0 times", ""},
-        {"RBUF", Bytes({0, 0x10, 0, 1, 0, 0, 0, 0}), "4096 bytes", ""},
-        {"PIC", "anything", "", ""},
         {"ASPI", "", "present", ""},
         {"SEEK", "x", "found", ""},
-        {"TIT2", Text("Title"), "Title", ""},
         {"TIT2", utf16, utf16, ""},  // the encoding byte goes only when it is zero
     };
     for (const auto& [id, data, value, message] : cases) {
@@ -238,41 +226,5 @@ TEST(FormatFrameValue, FormsEachFramesValueAndReportsALengthThatIsNoNumber) {
         EXPECT_EQ(FormatFrameValue(box, Id3v2TagHeader{}, frame), value) << id << " " << data;
         EXPECT_EQ(box.Messages().empty() ? "" : box.Messages()[0].title, std::string(message))
             << id << " " << data;
-    }
-}
-
-TEST(ShowId3v2, SortsOnTheDescriptionWithTheVersionRowAmongThem) {
-    Harness h;
-    h.Analyse("f.mp3",
-              Id3v2(3, Frame23("TIT2", Text("Song")) +
-                           Frame23("APIC", ApicData("image/png", "", std::string(12332, '\0'))) +
-                           Frame23("TDRC", Text("2001")) + Frame23("TALB", Text("Album")) +
-                           Frame23("TXXX", Text("b")) + Frame23("TXXX", Text("a")) +
-                           Frame23("COMM", Text(std::string("eng\0comment", 11)))) +
-                  MpegFrame());
-    EXPECT_EQ(Dump(h.id3v2Pane, 3),
-              "TDRC\t\t2001\n"
-              "\t    ID3 Version\t3\n"
-              "TALB\tAlbum\tAlbum\n"
-              "COMM\tComments\t\n"
-              "APIC\tPicture\tAVAILLABLE (12345) bytes,        click this line to view\n"
-              "TIT2\tTitle\tSong\n"
-              "TXXX\tUser defined text information frame\tb\n"  // equal ones in file order
-              "TXXX\tUser defined text information frame\ta\n");
-    EXPECT_EQ(h.id3v2Pane.Rows()[4].colors[2], kPureBlue);
-    EXPECT_FALSE(h.id3v2Pane.Rows()[5].colors[2]);
-    // Version 2.2 pictures get no invitation.
-    h.Analyse("f.mp3", Id3v2(2, Frame22("PIC",
-                                        "JPG\x03"
-                                        "desc") +
-                                    Frame22("TT2", Text("Song"))));
-    EXPECT_EQ(Dump(h.id3v2Pane, 3),
-              "\t    ID3 Version\t2\nPIC\tPicture\t\n"
-              "TT2\tTitle/Songname/Content description\tSong\n");
-    EXPECT_FALSE(h.id3v2Pane.Rows()[1].colors[2]);
-    for (const std::string& file : {MpegFrame(), Id3v2(4, Frame23("TIT2", Text("x"))),
-                                    Id3v2(3, Frame23("T T2", Text("x")))}) {
-        h.Analyse("f.mp3", file);
-        EXPECT_EQ(Dump(h.id3v2Pane, 3), "NO\tNO\tID3 INFORMATION FOUND\n");
     }
 }

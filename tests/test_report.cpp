@@ -208,7 +208,7 @@ TEST_F(ReportTool, SumsUpTheRun) {
 TEST(ReportToolItself, PrintsWhatTheGoldenFilesHold) {
     const std::tuple<std::string, const char*, int> runs[] = {
         {"missing.mp3", "samples.txt", 1},
-        {"--json --summary -j 3 no-tags.mp3 id3v1.mp3 id3v22.mp3 id3v23.mp3 lyrics3.mp3",
+        {"--json --summary -j 3 no-tags.mp3 id3v1.mp3 id3v22.mp3 id3v23.mp3 id3v24.mp3 lyrics3.mp3",
          "samples.json", 0}};
     for (const auto& [args, golden, status] : runs) {
         const std::string command =

@@ -68,12 +68,6 @@ TEST(ReadID1, TrimsSpacesBeforeCuttingAtNul) {
     }
 }
 
-TEST(GenreName, NamesGenresPastTheTableWithBlanksOnBothSides) {
-    EXPECT_EQ(GenreName(147), "Synth Pop");
-    EXPECT_EQ(GenreName(148), " unknown");
-    EXPECT_EQ(GenreName(255), " unknown ");
-}
-
 // The end marker stands in front of an ID3v1 tag, or at the very end without one.
 TEST(CheckForTag, FindsId3v1AndTheLyricsEndMarkerWhereItBelongs) {
     std::string markerInTag = Id3v1({});
@@ -171,27 +165,4 @@ TEST(GetLyrics, ReadsTheFileOnce) {
     EXPECT_TRUE(edge.tag.Present);
     EXPECT_EQ(edge.reads, 1);
     EXPECT_EQ(ReadLyrics(kAudio + Lyrics3v1("long") + Id3v1({})).reads, 1);
-}
-
-// The pane joins seven pieces, each field in its place; after a version 2 file a version 1 file
-// shows its own text only.
-TEST(ShowLyrics, JoinsTheSevenPiecesWithCrLf) {
-    Harness h;
-    h.Analyse("v2.mp3", kAudio +
-                            Lyrics3v2({{"IND", "10"},
-                                       {"LYR", "two"},
-                                       {"INF", "i"},
-                                       {"AUT", "au"},
-                                       {"EAL", "al"},
-                                       {"EAR", "ar"},
-                                       {"ETT", "t"},
-                                       {"IMG", "im"}}) +
-                            Id3v1({}));
-    EXPECT_EQ(h.lyricsPane.Text(),
-              "Author : au\r\nArtist : ar\r\nAlbum : al\r\nTitle : t\r\n"
-              "Image : im\r\nINFO : \r\niLYRICS \r\ntwo");
-    h.Analyse("v1.mp3", kAudio + Lyrics3v1("one"));
-    EXPECT_EQ(h.lyricsPane.Text(),
-              "Author : \r\nArtist : \r\nAlbum : \r\nTitle : \r\nImage : "
-              "\r\nINFO : \r\noneLYRICS \r\n");
 }

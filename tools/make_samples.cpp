@@ -90,9 +90,13 @@ int main(int argc, char** argv) {
         folder, "id3v22.mp3",
         Id3v2(2, Frame22("TT2", Text("A version 2.2 title")) +
                      Frame22("TP1", Text("Sample Artist")) + Frame22("TAL", Text("Sample Album")) +
-                     Frame22("TYE", Text("1999")) + std::string(64, '\0')) +
+                     Frame22("TYE", Text("1999")) + Frame22("TLE", Text("60000")) +
+                     Frame22("PIC", "JPG\x03" + std::string("cover") + '\0' + "...") +
+                     std::string(64, '\0')) +
             Audio(20));
 
+    // Every kind of value the pane forms, a frame without description (sorted first) and one
+    // left empty.
     const std::string picture = Bytes({0xFF, 0xD8, 0xFF, 0xE0}) + std::string(60, '\x11');
     Write(folder, "id3v23.mp3",
           Id3v2(3, Frame23("TIT2", Text("Sample Title")) + Frame23("TPE1", Text("Sample Artist")) +
@@ -100,17 +104,29 @@ int main(int argc, char** argv) {
                        Frame23("TLEN", Text("215000")) + Frame23("PCNT", BigEndian(258, 4)) +
                        CompressedFrame23("TXXX", Text(std::string("Mood") + '\0' + "Calm")) +
                        Frame23("TCOP", Text("2026 Veltrane")) +
+                       Frame23("TPRO", Text("2026 Veltrane")) + Frame23("TSIZ", Text("4096")) +
+                       Frame23("RBUF", Bytes({0, 0x10, 0, 1, 0, 0, 0, 0})) +
+                       Frame23("TDRC", Text("2026")) + Frame23("TALB", "") +
                        Frame23("APIC", ApicData("image/jpeg", "cover", picture)) +
                        std::string(128, '\0')) +
               Audio(20) +
               Id3v1({"Sample Title", "Sample Artist", "Sample Album", "2026", "", 1, 13}));
 
+    // A version 2.4 tag, which is not read; no genre.
+    Write(folder, "id3v24.mp3",
+          Id3v2(4, Frame23("TIT2", Text("Version 2.4"))) + Audio(20) +
+              Id3v1({"Sample Title", "", "", "", "", std::nullopt, 255}));
+
     Write(folder, "lyrics3.mp3",
           Audio(20) +
               Lyrics3v2({{"IND", "10"},
                          {"LYR", "First line\r\nSecond line"},
+                         {"INF", "Information"},
                          {"AUT", "Sample Author"},
-                         {"ETT", "Sample Title"}}) +
+                         {"EAL", "Sample Album"},
+                         {"EAR", "Sample Artist"},
+                         {"ETT", "Sample Title"},
+                         {"IMG", "cover.jpg||"}}) +
               Id3v1({"Sample Title", "Sample Artist", "Sample Album", "2026", "", 2, 8}));
     return 0;
 }
