@@ -134,22 +134,6 @@ TEST(AnalysisDriver, ShowsEachFileOnItsOwnOpeningItOnceAReader) {
     EXPECT_TRUE(h.messages.Messages().empty());
 }
 
-TEST(AnalysisDriver, EndsEachStepThatRunsOutOfMemoryWithItsMessage) {
-    Harness h;
-    h.Analyse("a.mp3", EveryTag());
-    ThrowingFileAccess exhausted([] { throw std::bad_alloc(); });
-    Services services{exhausted, h.messages, h.window};
-    AnalyseActualFile(h.state, h.panes, services);
-    std::string titles;
-    for (const auto& m : h.messages.Messages()) {
-        EXPECT_EQ(m.text, "Out of memory");
-        titles += m.title + " ";
-    }
-    EXPECT_EQ(titles, "BinHeader ReadID3nfo ReadID1 GetLyrics ");
-    EXPECT_FALSE(h.state.Presence.HasID3v2);
-    EXPECT_EQ(h.window.SuspendDepth(), 0);
-}
-
 TEST(ExportPicture, NamesTheFileAfterTheMimeTypeOnlyForKnownImageTypes) {
     const std::pair<const char*, const char*> cases[] = {
         {"image/png", "out/image.png"},
@@ -208,39 +192,32 @@ TEST(ExportPicture, InflatesACompressedPictureWhole) {
     EXPECT_TRUE(*e.written == cover);
 }
 
-// Each row: a file and the row clicked; nothing is written and nothing goes to the shell.
+// Each row: a file, the row clicked, what happens before the click, the result and the message;
+// nothing is written and nothing goes to the shell.
 TEST(ExportPicture, HandsNothingToTheShellWhenNoPictureWasWritten) {
-    const std::string png = Frame23("APIC", ApicData("image/png", "", kPng));
+    const std::string png = WithPicture(Frame23("APIC", ApicData("image/png", "", kPng)));
+    const std::string pic22 = Id3v2(2, Frame22("PIC", "PNG\x03" + std::string(1, '\0') + kPng));
+    const auto nothing = [](Harness&) {};
+    const auto noCreate = [](Harness& h) { h.files.FailCreate(true); };
+    const auto gone = [](Harness& h) { h.files.Remove("song.mp3"); };
+    const auto changed = [](Harness& h) { h.files.Put("song.mp3", MpegFrame()); };
+    const std::string noSignature = WithPicture(Frame23("APIC", ApicData("image/png", "", "no")));
+    const std::string encrypted =
+        WithPicture(Frame23("APIC", ApicData("image/png", "", kPng), 0, 0x40));
     const std::tuple<const char*, std::string, std::string, std::function<void(Harness&)>, int,
                      std::string>
         cases[] = {
-            {"another row", WithPicture(png), "", {}, 0, ""},
-            {"a version 2.2 tag",
-             Id3v2(2, Frame22("PIC", "PNG\x03" + std::string(1, '\0') + kPng)),
-             "APIC",
-             {},
-             0,
-             ""},
-            {"no picture frame", WithPicture(""), "APIC", {}, 0, ""},
-            {"encrypted",
-             WithPicture(Frame23("APIC", ApicData("image/png", "", kPng), 0, 0x40)),
-             "APIC",
-             {},
-             -1,
+            {"another row", png, "", nothing, 0, ""},
+            {"a version 2.2 tag", pic22, "APIC", nothing, 0, ""},
+            {"no picture frame", WithPicture(""), "APIC", nothing, 0, ""},
+            {"encrypted", encrypted, "APIC", nothing, -1,
              "GetPicture: cannot handle encryption (0)"},
-            {"no signature",
-             WithPicture(Frame23("APIC", ApicData("image/png", "", "no sig"))),
-             "APIC",
-             {},
-             -1,
+            {"no signature", noSignature, "APIC", nothing, -1,
              "GetPicture: no picture signature before the end of the frame (0)"},
-            {"cannot create", WithPicture(png), "APIC",
-             [](Harness& h) { h.files.FailCreate(true); }, -1,
+            {"cannot create", png, "APIC", noCreate, -1,
              "GetPicture: Cannot Write\r\nmay be file is in use by another application (2)"},
-            {"file gone", WithPicture(png), "APIC", [](Harness& h) { h.files.Remove("song.mp3"); },
-             -1, ""},
-            {"file changed", WithPicture(png), "APIC",
-             [](Harness& h) { h.files.Put("song.mp3", MpegFrame()); }, -1, ""},
+            {"file gone", png, "APIC", gone, -1, ""},
+            {"file changed", png, "APIC", changed, -1, ""},
         };
     for (const auto& [what, file, row, prepare, result, message] : cases) {
         const auto e = Click(file, row, prepare);
@@ -251,57 +228,64 @@ TEST(ExportPicture, HandsNothingToTheShellWhenNoPictureWasWritten) {
     }
 }
 
-TEST(PictureRowClick, RestoresThePointerBeforeReportingAFaultOfItsOwn) {
+// A fault of the host while a step runs ends the step with its message box, the pointer
+// restored: memory running out in each reader of an analysis, and any fault in the export.
+TEST(AnalysisDriver, EndsEachStepThatFailsWithItsMessage) {
     Harness h;
+    h.Analyse("a.mp3", EveryTag());
+    ThrowingFileAccess exhausted([] { throw std::bad_alloc(); });
+    Services outOfMemory{exhausted, h.messages, h.window};
+    AnalyseActualFile(h.state, h.panes, outOfMemory);
+    std::string titles;
+    for (const auto& m : h.messages.Messages()) {
+        EXPECT_EQ(m.text, "Out of memory");
+        titles += m.title + " ";
+    }
+    EXPECT_EQ(titles, "BinHeader ReadID3nfo ReadID1 GetLyrics ");
+    EXPECT_FALSE(h.state.Presence.HasID3v2);
+    EXPECT_EQ(h.window.SuspendDepth(), 0);
+
+    h.messages.Clear();
     h.Analyse("song.mp3", WithPicture(Frame23("APIC", ApicData("image/png", "", kPng))));
     ThrowingFileAccess throwing([] { throw std::runtime_error("device not ready"); });
-    Services services{throwing, h.messages, h.window};
+    Services failing{throwing, h.messages, h.window};
     std::string name;
-    EXPECT_EQ(PictureRowClick(h.state, "APIC", services, "out", true, name), -1);
+    EXPECT_EQ(PictureRowClick(h.state, "APIC", failing, "out", true, name), -1);
     EXPECT_FALSE(h.window.Busy());
     ASSERT_EQ(h.messages.Messages().size(), 1U);
-    EXPECT_EQ(h.messages.Messages()[0].title, "Showpicture");
-    EXPECT_EQ(h.messages.Messages()[0].text, "device not ready");
+    EXPECT_EQ(h.messages.Messages()[0].title + ": " + h.messages.Messages()[0].text,
+              "Showpicture: device not ready");
     EXPECT_TRUE(h.window.Opened().empty());
 }
 
+// Each reader in turn meets every cut of the file and each failing read, as the driver runs it.
 TEST(FaultSweep, EveryReaderEndsInADocumentedState) {
-    const std::string good = EveryTag();
-    Sweep(good, [](MemoryFileAccess& files, MemoryMessageBox&) {
-        TagPresence p;
-        CheckForTag(files, "f.mp3", p);
+    Sweep(EveryTag(), [](MemoryFileAccess& files, MemoryMessageBox& messages) {
+        AnalysisState state;
+        state.sActualFile = "f.mp3";
+        MemoryWindowOps window;
+        MemoryListPane id3v2, id3v1, mpeg;
+        MemoryTextPane lyrics;
+        ResultPanes panes{id3v2, id3v1, mpeg, lyrics};
+        Services services{files, messages, window};
+        AnalyseActualFile(state, panes, services);
+        const TagPresence& p = state.Presence;
         EXPECT_EQ(p.HasLyrics3, p.Lyrics3EndFound);
         EXPECT_TRUE(p.HasID3v2 || p.ID3v2Version == 0);
-    });
-    Sweep(good, [](MemoryFileAccess& files, MemoryMessageBox&) {
-        MpegHeaderInfo info;
-        const bool found = BinHeader(files, "f.mp3", info);
-        EXPECT_EQ(info.FileSize, files.Get("f.mp3")->size());
-        EXPECT_TRUE(found ? info.HeaderOffset < info.FileSize : info.Bitrate == 0);
-    });
-    Sweep(good, [](MemoryFileAccess& files, MemoryMessageBox& messages) {
-        Id3v2TagHeader header;
-        std::vector<Id3v2Frame> frames;
-        ReadId3v2(files, messages, "f.mp3", header, frames);
+        const std::string& bytes = *files.Get("f.mp3");
+        EXPECT_EQ(state.Mpeg.FileSize, bytes.size());
+        EXPECT_TRUE(state.Mpeg.Bitrate == 0 || state.Mpeg.HeaderOffset < state.Mpeg.FileSize);
+        // The tag reader's one fault, and no other message.
         ASSERT_LE(messages.Messages().size(), 1U);
         if (!messages.Messages().empty()) {
             EXPECT_EQ(messages.Messages()[0].title, "ReadID3-SF");
-            EXPECT_EQ(header.FramesRead, 0);
+            EXPECT_EQ(state.Id3v2Header.FramesRead, 0);
         }
-        EXPECT_LE(static_cast<std::size_t>(header.FramesRead), frames.size());
-    });
-    Sweep(good, [](MemoryFileAccess& files, MemoryMessageBox&) {
-        Id3v1Tag tag;
-        const std::string& bytes = *files.Get("f.mp3");
-        if (ReadID1(files, "f.mp3", tag)) {
+        EXPECT_LE(static_cast<std::size_t>(state.Id3v2Header.FramesRead), state.Id3v2Frames.size());
+        if (state.Id3v1.Present) {
             ASSERT_GE(bytes.size(), 128U);
             EXPECT_EQ(bytes.substr(bytes.size() - 128, 3), "TAG");
         }
-    });
-    Sweep(good, [](MemoryFileAccess& files, MemoryMessageBox& messages) {
-        LyricsTag tag;
-        GetLyrics(files, messages, "f.mp3", tag);
-        EXPECT_TRUE(messages.Messages().empty());
     });
 }
 
