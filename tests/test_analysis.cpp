@@ -233,9 +233,8 @@ TEST(ExportPicture, HandsNothingToTheShellWhenNoPictureWasWritten) {
 TEST(AnalysisDriver, EndsEachStepThatFailsWithItsMessage) {
     Harness h;
     h.Analyse("a.mp3", EveryTag());
-    ThrowingFileAccess exhausted([] { throw std::bad_alloc(); });
-    Services outOfMemory{exhausted, h.messages, h.window};
-    AnalyseActualFile(h.state, h.panes, outOfMemory);
+    h.files.OnOpen([] { throw std::bad_alloc(); });
+    h.Analyse("a.mp3");
     std::string titles;
     for (const auto& m : h.messages.Messages()) {
         EXPECT_EQ(m.text, "Out of memory");
@@ -245,12 +244,12 @@ TEST(AnalysisDriver, EndsEachStepThatFailsWithItsMessage) {
     EXPECT_FALSE(h.state.Presence.HasID3v2);
     EXPECT_EQ(h.window.SuspendDepth(), 0);
 
+    h.files.OnOpen({});
     h.messages.Clear();
     h.Analyse("song.mp3", WithPicture(Frame23("APIC", ApicData("image/png", "", kPng))));
-    ThrowingFileAccess throwing([] { throw std::runtime_error("device not ready"); });
-    Services failing{throwing, h.messages, h.window};
+    h.files.OnOpen([] { throw std::runtime_error("device not ready"); });
     std::string name;
-    EXPECT_EQ(PictureRowClick(h.state, "APIC", failing, "out", true, name), -1);
+    EXPECT_EQ(PictureRowClick(h.state, "APIC", h.services, "out", true, name), -1);
     EXPECT_FALSE(h.window.Busy());
     ASSERT_EQ(h.messages.Messages().size(), 1U);
     EXPECT_EQ(h.messages.Messages()[0].title + ": " + h.messages.Messages()[0].text,

@@ -1,7 +1,8 @@
-// Test doubles for the host: files held in memory (reads can be made to fail one by one) and a
-// file layer that throws.
+// Files held in memory, for tests and the fuzzer: the host's file layer as a test double that
+// counts what its users do, and whose reads, creates and opens can be made to fail.
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
@@ -12,7 +13,6 @@
 
 namespace veltrane {
 
-// Files held in memory, for tests and the fuzzer; it counts what its users do with them.
 class MemoryFileAccess final : public FileAccess {
   public:
     void Put(const std::string& path, std::string bytes) {
@@ -26,6 +26,8 @@ class MemoryFileAccess final : public FileAccess {
     // The read with this 0-based number (counted over all files) delivers nothing; -1: none.
     void FailRead(long number) { failRead_ = number; }
     void FailCreate(bool fail) { failCreate_ = fail; }
+    // Runs before every open: a fault, or memory running out, in the middle of a step.
+    void OnOpen(std::function<void()> hook) { onOpen_ = std::move(hook); }
     long ReadsMade() const { return reads_; }
     std::int64_t BytesDelivered() const { return bytesDelivered_; }
     int OpenHandles() const { return openHandles_; }
@@ -43,6 +45,7 @@ class MemoryFileAccess final : public FileAccess {
   private:
     friend class MemoryInputFile;
     std::map<std::string, std::shared_ptr<std::string>> files_;
+    std::function<void()> onOpen_;
     long failRead_ = -1;
     long reads_ = 0;
     std::int64_t bytesDelivered_ = 0;
@@ -51,22 +54,64 @@ class MemoryFileAccess final : public FileAccess {
     bool failCreate_ = false;
 };
 
-// A file layer whose every open throws what thrower throws: a fault, or memory running out, in
-// the middle of an analysis or an export.
-class ThrowingFileAccess final : public FileAccess {
+class MemoryInputFile final : public InputFile {
   public:
-    explicit ThrowingFileAccess(std::function<void()> thrower) : thrower_(std::move(thrower)) {}
-    std::unique_ptr<InputFile> OpenRead(const std::string&) override {
-        thrower_();
-        return nullptr;
+    MemoryInputFile(MemoryFileAccess& owner, std::shared_ptr<std::string> bytes)
+        : owner_(owner), bytes_(std::move(bytes)) {
+        ++owner_.openHandles_;
     }
-    std::unique_ptr<OutputFile> CreateWrite(const std::string&) override { return nullptr; }
-    std::optional<std::string> ReplaceProblem(const std::string&, const std::string&) override {
-        return std::nullopt;
+    ~MemoryInputFile() override { --owner_.openHandles_; }
+    MemoryInputFile(const MemoryInputFile&) = delete;
+    MemoryInputFile& operator=(const MemoryInputFile&) = delete;
+
+    std::int64_t Size() const override { return static_cast<std::int64_t>(bytes_->size()); }
+    std::size_t ReadAt(std::int64_t offset, std::span<char> buffer) override {
+        if (owner_.reads_++ == owner_.failRead_ || offset < 0 || offset >= Size()) {
+            return 0;
+        }
+        const auto start = static_cast<std::size_t>(offset);
+        const std::size_t n = std::min(buffer.size(), bytes_->size() - start);
+        std::copy_n(bytes_->data() + start, n, buffer.data());
+        owner_.bytesDelivered_ += static_cast<std::int64_t>(n);
+        return n;
     }
 
   private:
-    std::function<void()> thrower_;
+    MemoryFileAccess& owner_;
+    std::shared_ptr<std::string> bytes_;
 };
+
+// Takes its name only when committed, as the host's does.
+class MemoryOutputFile final : public OutputFile {
+  public:
+    MemoryOutputFile(MemoryFileAccess& owner, std::string path)
+        : owner_(owner), path_(std::move(path)) {}
+    bool Write(std::span<const char> bytes) override {
+        bytes_.append(bytes.begin(), bytes.end());
+        return true;
+    }
+    bool Commit() override {
+        owner_.Put(path_, std::move(bytes_));
+        return true;
+    }
+
+  private:
+    MemoryFileAccess& owner_;
+    std::string path_;
+    std::string bytes_;
+};
+
+inline std::unique_ptr<InputFile> MemoryFileAccess::OpenRead(const std::string& path) {
+    ++opens_;
+    if (onOpen_) {
+        onOpen_();
+    }
+    const auto it = files_.find(path);
+    return it == files_.end() ? nullptr : std::make_unique<MemoryInputFile>(*this, it->second);
+}
+
+inline std::unique_ptr<OutputFile> MemoryFileAccess::CreateWrite(const std::string& path) {
+    return failCreate_ ? nullptr : std::make_unique<MemoryOutputFile>(*this, path);
+}
 
 }  // namespace veltrane
