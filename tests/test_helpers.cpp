@@ -24,26 +24,6 @@ TEST(Helpers, DecodeWindows1252AndCutAtTheFirstNul) {
     EXPECT_EQ(CutAtNul("abc"), "abc");
 }
 
-TEST(Helpers, ReadNumbersAsForgivinglyAsTheTagsNeed) {
-    const std::pair<const char*, double> leading[] = {
-        {"00 03", 3},   {"12ab", 12},  {"abc", 0},    {"", 0},   {"-0001", -1},
-        {"2.5xx", 2.5}, {"1e3", 1000}, {"1E+2", 100}, {"7e", 7}, {" +4", 4}};
-    for (const auto& [text, value] : leading) {
-        EXPECT_EQ(ReadLeadingNumber(text), value) << text;
-    }
-    EXPECT_EQ(ReadWholeNumber(" 42 "), 42.0);
-    EXPECT_EQ(ReadWholeNumber(std::string("4096\0junk", 9)), 4096.0);
-    EXPECT_EQ(ReadWholeNumber("1.5"), 1.5);
-    for (const char* notWhole : {"", "12ab", "\x01\xFF\xFE", " "}) {
-        EXPECT_FALSE(ReadWholeNumber(notWhole)) << notWhole;
-    }
-    const std::pair<double, double> rounded[] = {{0.5, 0}, {1.5, 2},   {2.5, 2},
-                                                 {2.6, 3}, {-1.5, -2}, {418.4, 418}};
-    for (const auto& [value, even] : rounded) {
-        EXPECT_EQ(RoundHalfEven(value), even) << value;
-    }
-}
-
 TEST(Helpers, WriteCountersOfAnyLengthExactlyAndHugeOnesInScientificForm) {
     EXPECT_EQ(BigEndianToDecimal(""), "0");
     EXPECT_EQ(BigEndianToDecimal(std::string("\0\0\x01\x02", 4)), "258");

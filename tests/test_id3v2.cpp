@@ -212,6 +212,7 @@ TEST(FormatFrameValue, FormsEachFramesValueAndReportsALengthThatIsNoNumber) {
         {"TLEN", "180000", "00:03:00", ""},  // no encoding byte
         {"TLEN", utf16, "", "ReadID3dPAT"},
         {"TSIZ", Text(""), "", "ReadID3dPAT"},
+        {"TSIZ", Text(std::string(" 4096 \0junk", 11)), "4096 bytes", ""},
         {"PCNT", "", "File has been played 0 times", ""},
         {"ASPI", "", "present", ""},
         {"SEEK", "x", "found", ""},

@@ -21,27 +21,6 @@ using namespace veltrane;
 using namespace fixture;
 namespace fs = std::filesystem;
 
-TEST(MapToHostPath, TurnsDrivePathsIntoHostPathsAndLeavesOthersAlone) {
-    DriveRoots roots;
-    roots.Set('C', "/");
-    roots.Set('D', "/home/user/music");
-    const std::pair<const char*, std::optional<std::string>> cases[] = {
-        {"C:", "/"},
-        {"C:\\", "/"},
-        {"C:\\Music\\Rock\\a.mp3", "/Music/Rock/a.mp3"},
-        {"d:\\x.mp3", "/home/user/music/x.mp3"},
-        {"D:", "/home/user/music"},
-        {"/tmp/a\\b.mp3", "/tmp/a\\b.mp3"},
-        {"C:file.mp3", "C:file.mp3"},  // no "\" after the colon: no drive path
-        {"relative.mp3", "relative.mp3"},
-        {"Q:\\x.mp3", std::nullopt},    // a drive without a root
-        {"C:\\a/b.mp3", std::nullopt},  // no drive path holds "/"
-    };
-    for (const auto& [path, host] : cases) {
-        EXPECT_EQ(MapToHostPath(path, roots), host) << path;
-    }
-}
-
 TEST(MatchesPattern, MatchesWildcardsIgnoringCase) {
     const std::tuple<const char*, const char*, bool> cases[] = {{"song.mp3", "*.mp3", true},
                                                                 {"SONG.MP3", "*.mp3", true},

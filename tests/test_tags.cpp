@@ -46,22 +46,20 @@ Lyrics ReadLyrics(const std::string& bytes, LyricsTag tag = {}) {
 
 }  // namespace
 
-// Version 1.0 has a 30-byte comment whose last byte still counts as the track.
-TEST(ReadID1, TakesTheTrackFromByte126) {
+// Version 1.0 has a 30-byte comment whose last byte still counts as the track. Spaces go from
+// both ends before the text is cut at its first NUL.
+TEST(ReadID1, TakesTheTrackFromByte126AndTrimsSpacesBeforeCuttingAtNul) {
     const auto v10 = ReadV1(Id3v1({"", "", "", "", std::string(31, 'x'), std::nullopt, 0}));
     EXPECT_EQ(v10.Comment, std::string(30, 'x'));
     EXPECT_EQ(v10.Track, 'x');
     EXPECT_EQ(ReadV1(Id3v1({"", "", "", "", "", 255, 0})).Track, 255);
-}
-
-TEST(ReadID1, TrimsSpacesBeforeCuttingAtNul) {
-    const std::pair<std::string, std::string> cases[] = {
+    const std::pair<std::string, std::string> titles[] = {
         {"abc" + std::string(27, ' '), "abc"},
         {" abc", "abc"},
         {"abc ", "abc "},                      // the space in front of the NUL fill stays
         {std::string("abc\0\0  ", 7), "abc"},  // spaces after the NUL fill go with it
     };
-    for (const auto& [title, shown] : cases) {
+    for (const auto& [title, shown] : titles) {
         std::string block = Id3v1({});
         block.replace(3, title.size(), title);
         EXPECT_EQ(ReadV1(block).Title, shown) << title;
@@ -133,6 +131,7 @@ TEST(GetLyrics, ReadsFieldLengthsAsForgivingNumbersFromTheFirstOccurrence) {
     };
     EXPECT_EQ(lyrics("LYR00000abc"), "");
     EXPECT_EQ(lyrics("LYR00 03abcdef"), "abc");
+    EXPECT_EQ(lyrics("LYR003abcdef"), "cde");       // the number ends at the first letter
     EXPECT_EQ(lyrics("LYR002.5abcdef"), "ab");      // a half goes to even
     EXPECT_EQ(lyrics("LYR00099abc"), "abc000020");  // up to the end of the text
     // "ETT" also occurs inside the lyrics, before the real field: the first occurrence wins.
