@@ -173,15 +173,6 @@ TEST(ReadId3v2, HoldsWhatTheFramesInflateToWithinOneBudget) {
     EXPECT_NE(t.messages[0].text.find("16 MiB"), std::string::npos);
 }
 
-TEST(ReadId3v2, KeepsThePlayCounterOfAFrameCutByTheEndOfTheFile) {
-    // The counter's last two bytes lie past the end: they read as zeros.
-    const std::string body = "PCNT" + BigEndian(4, 4) + Bytes({0, 0}) + Bytes({0x01, 0x02});
-    const auto t = ReadTag(Id3v2(3, body, 0, SyncsafeSize(1000)));
-    ASSERT_EQ(t.header.FramesRead, 1);
-    MemoryMessageBox box;
-    EXPECT_EQ(FormatFrameValue(box, t.header, t.frames[0]), "File has been played 16908288 times");
-}
-
 // Picture data is stepped over, not read; frames on either side of a block boundary and
 // frames larger than a block read whole.
 TEST(ReadId3v2, ReadsFrameHeadersAndTextButNotPictureData) {

@@ -89,16 +89,3 @@ TEST(BinHeader, FindsAPairSplitAcrossReadBlocks) {
     file.replace(70000, 2, Bytes({0xFF, 0xFB}));
     EXPECT_EQ(Scan(file).HeaderOffset, 70000);
 }
-
-TEST(BinHeader, LeavesNothingOfTheFileBeforeWhenNoHeaderIsFound) {
-    const auto before = Scan(std::string(9, '\0') + MpegFrame(4991, 0xFB, 0x92, 0x6F));
-    ASSERT_TRUE(before.PaddingBit && before.CopyrightBit && before.HeaderOffset == 9);
-    Harness h;
-    h.state.Mpeg = before;
-    h.Analyse("f.mp3", std::string(3000, '\x11'));
-    EXPECT_EQ(Dump(h.mpegPane, 2),
-              "Filelength\t3000\nHeader at\t0    (0x0)\nDuration\t00:00:00\nBitrate\t0\n"
-              "Samplerate\t0\nFramesize\t0\nNum Frames\t0\nVBR\tFalse\nLayer\tMPEG 0 Layer 0\n"
-              "Emphasis\tno\nMode\tstereo\nOriginal\tFalse\nPadding\tFalse\nPrivate\tFalse\n"
-              "Protection\tFalse\nCopyright\tFalse\n");
-}

@@ -8,7 +8,6 @@
 #include <csignal>
 
 #include <cstdlib>
-#include <random>
 
 #include "browse/mod_Directory.h"
 #include "picture/mod_MP3ID3_Picture.h"
@@ -72,37 +71,6 @@ TEST(DrivesFromMountTable, GivesLettersCToZInTableOrderToTheMountsAUserBrowses) 
     const auto lettered = DrivesFromMountTable(many, [](std::string_view) { return false; });
     ASSERT_EQ(lettered.size(), 24U);  // C to Z
     EXPECT_EQ(lettered.back().letter, 'Z');
-}
-
-// Every request against the file's bytes: zeros outside the file, blocks of every size,
-// requests larger than the block at hand (once an over-read).
-TEST(ByteView, GivesWhatThePositionsHoldForAnyRange) {
-    std::mt19937 random(7);
-    std::string bytes(300 * 1024, '\0');
-    std::generate(bytes.begin(), bytes.end(), [&] { return static_cast<char>(random()); });
-    MemoryFileAccess files;
-    files.Put("a.mp3", bytes);
-    const auto file = files.OpenRead("a.mp3");
-    const auto size = static_cast<std::int64_t>(bytes.size());
-    // A read that starts before the file delivers nothing, as a positioned read does.
-    const auto expected = [&](std::int64_t offset, std::size_t n) {
-        std::string out = offset < 0 || offset >= size ? "" : bytes.substr(offset, n);
-        out.resize(n, '\0');
-        return out;
-    };
-    for (const auto& [first, later] : {std::pair{16, 64}, std::pair{4096, 65536}}) {
-        ByteView view(*file, static_cast<std::size_t>(first), static_cast<std::size_t>(later));
-        for (int i = 0; i < 2000; ++i) {
-            const std::int64_t offset = static_cast<std::int64_t>(random() % (size + 2000)) - 1000;
-            const std::size_t n = random() % (i % 10 == 0 ? 200000U : 300U);
-            SCOPED_TRACE("offset " + std::to_string(offset) + ", " + std::to_string(n) + " bytes");
-            ASSERT_EQ(view.Bytes(offset, n), expected(offset, n));
-            ASSERT_EQ(view.Byte(offset), static_cast<unsigned char>(expected(offset, 1)[0]));
-            const auto block = view.Block(offset);
-            ASSERT_EQ(block.empty(), offset < 0 || offset >= size);
-            ASSERT_EQ(std::string(block.begin(), block.end()), expected(offset, block.size()));
-        }
-    }
 }
 
 // Folders, FIFOs (a plain open would wait for a writer for ever), devices, missing and empty

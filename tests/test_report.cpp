@@ -86,7 +86,7 @@ TEST_F(ReportTool, ParsesItsOptions) {
         {{"--jobs=1025", "F"}, 2, jobs + "1025" + usage},
         {{"--jobs", "99999999999", "F"}, 2, jobs + "99999999999" + usage},
         {{"--jobs=1024", "F"}, 0, "== ./-x.mp3\n[MPEG]"},
-        {{"-j7", "--no-progress", "F"}, 0, "== ./-x.mp3\n[MPEG]"},
+        {{"-j9", "--no-progress", "F"}, 0, "== ./-x.mp3\n[MPEG]"},
         {{"--", "-x.mp3"}, 0, "== -x.mp3\n[MPEG]"},  // a file named like an option
         {{"-", "F"}, 1, "== -\n"},                   // a lone "-" is a path
         {{"--json", "bad\xFF.mp3"}, 0, "{\"files\": [\n{\"path\":\"bad\xEF\xBF\xBD.mp3\""},
