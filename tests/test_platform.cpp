@@ -1,13 +1,9 @@
-// The host layer: drive paths, the mount table the drives come from, file masks, the one byte
-// view, what counts as a file, names the drive form cannot express, and the picture export into
-// a real folder.
+// The host layer: the mount table the drives come from, file masks, what counts as a file, 64-bit
+// sizes, names the drive form cannot express, and the picture export into a real folder.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 #include <csignal>
-
-#include <cstdlib>
 
 #include "browse/mod_Directory.h"
 #include "picture/mod_MP3ID3_Picture.h"
@@ -77,10 +73,9 @@ TEST(DrivesFromMountTable, GivesLettersCToZInTableOrderToTheMountsAUserBrowses) 
 // files: all show the not-found panes, nothing is created, nothing raises a message box.
 TEST(HostFiles, ShowNotFoundForWhatIsNoRegularFileOrIsEmpty) {
     TempFolder temp;
-    fs::create_directory(temp.Path() / "folder.mp3");
-    ASSERT_EQ(::mkfifo((temp.Path() / "fifo.mp3").c_str(), 0600), 0);
-    fs::create_symlink("/dev/null", temp.Path() / "device.mp3");
-    temp.Write("empty.mp3", "");
+    ASSERT_TRUE(
+        temp.Shell("mkdir folder.mp3 && mkfifo fifo.mp3 && ln -s /dev/null device.mp3 && "
+                   ": > empty.mp3"));
     DriveRoots roots;
     roots.Set('C', temp.Path().string());
     HostFileAccess files(roots);
@@ -172,7 +167,7 @@ TEST(HostFiles, ExportNeverWritesThroughOrOverWhatStandsUnderThePicturesName) {
         const fs::path folder = temp.Path() / "out";
         const auto outside = temp.Write("outside.mp3", "outside");
         temp.Write("out/song.mp3", mp3);
-        ASSERT_EQ(std::system(("cd " + folder.string() + " && " + plant).c_str()), 0);
+        ASSERT_TRUE(temp.Shell(plant, "out"));
         const auto mtime = fs::last_write_time(fs::canonical(folder / "song.mp3"));
 
         HostFileAccess files;

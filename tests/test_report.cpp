@@ -1,6 +1,5 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
@@ -133,10 +132,8 @@ TEST_F(ReportTool, WalksFoldersInTheViewersOrderWithTheirFilesBeforeTheirSubFold
                              "Y/deep/3.mp3", ".hidden/4.mp3"}) {
         temp_.Write(file, MpegFrame());
     }
-    fs::create_directory("x.mp3");
-    fs::create_symlink("Y/2.mp3", "link.mp3");
-    fs::create_symlink(".", "loop");
-    ASSERT_EQ(::mkfifo("fifo.mp3", 0644), 0);
+    ASSERT_TRUE(
+        temp_.Shell("mkdir x.mp3 && ln -s Y/2.mp3 link.mp3 && ln -s . loop && mkfifo fifo.mp3"));
     const std::vector<std::string> files = {"./.h.mp3", "./A.MP3", "./b.mp3", "./link.mp3"};
     EXPECT_EQ(Paths(Report({"--json", "."}).out), files);
     auto deep = files;

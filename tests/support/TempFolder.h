@@ -3,6 +3,7 @@
 
 #include <stdlib.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -33,6 +34,11 @@ class TempFolder {
         std::filesystem::create_directories(path.parent_path());
         std::ofstream(path, std::ios::binary) << bytes;
         return path;
+    }
+
+    // Runs the shell command in the folder, or in its sub-folder in; true when it succeeded.
+    bool Shell(const std::string& command, const std::string& in = ".") const {
+        return std::system(("cd '" + (path_ / in).string() + "' && " + command).c_str()) == 0;
     }
 
   private:
