@@ -31,25 +31,22 @@ using Reader = std::function<void(MemoryFileAccess&, MemoryMessageBox&)>;
 // Runs a reader on every cut of the file and with each of its reads failing in turn; every run
 // must close what it opened.
 void Sweep(const std::string& good, const Reader& run) {
-    for (std::size_t cut = 0; cut <= good.size(); ++cut) {
+    const auto once = [&](const std::string& bytes, long failing) {
         MemoryFileAccess files;
         MemoryMessageBox messages;
-        files.Put("f.mp3", good.substr(0, cut));
+        files.Put("f.mp3", bytes);
+        files.failRead = failing;
         run(files, messages);
-        ASSERT_EQ(files.OpenHandles(), 0) << "cut at " << cut;
+        EXPECT_EQ(files.openHandles, 0) << bytes.size() << " bytes, read " << failing << " failing";
+        return files.reads;
+    };
+    for (std::size_t cut = 0; cut < good.size(); ++cut) {
+        once(good.substr(0, cut), -1);
     }
-    MemoryFileAccess counting;
-    MemoryMessageBox ignored;
-    counting.Put("f.mp3", good);
-    run(counting, ignored);
-    ASSERT_GT(counting.ReadsMade(), 0);
-    for (long failing = 0; failing < counting.ReadsMade(); ++failing) {
-        MemoryFileAccess files;
-        MemoryMessageBox messages;
-        files.Put("f.mp3", good);
-        files.FailRead(failing);
-        run(files, messages);
-        ASSERT_EQ(files.OpenHandles(), 0) << "read " << failing << " failing";
+    const long reads = once(good, -1);
+    ASSERT_GT(reads, 0);
+    for (long failing = 0; failing < reads; ++failing) {
+        once(good, failing);
     }
 }
 
@@ -81,7 +78,7 @@ Export Click(const std::string& file, const std::string& tag = "APIC",
     }
     e.opened = h.window.Opened();
     EXPECT_FALSE(h.window.Busy());
-    EXPECT_EQ(h.files.OpenHandles(), 0);
+    EXPECT_EQ(h.files.openHandles, 0);
     return e;
 }
 
@@ -100,8 +97,8 @@ TEST(AnalysisDriver, ShowsEachFileOnItsOwnOpeningItOnceAReader) {
     h.files.Put("C:\\Music\\all.mp3", EveryTag());
     h.state.sActualPath = "C:\\Music";
     AnalyseListedFile(h.state, "all.mp3", h.panes, h.services);
-    EXPECT_EQ(h.files.OpensMade(), 5);
-    EXPECT_EQ(h.files.OpenHandles() + h.window.SuspendDepth(), 0);
+    EXPECT_EQ(h.files.opens, 5);
+    EXPECT_EQ(h.files.openHandles + h.window.SuspendDepth(), 0);
     EXPECT_TRUE(h.state.Presence.HasID3v2 && h.state.Presence.HasID3v1 &&
                 h.state.Presence.HasLyrics3);
     EXPECT_EQ(h.mpegPane.CellText(1, 1), "4232    (0x1088)");
@@ -198,7 +195,7 @@ TEST(ExportPicture, HandsNothingToTheShellWhenNoPictureWasWritten) {
     const std::string png = WithPicture(Frame23("APIC", ApicData("image/png", "", kPng)));
     const std::string pic22 = Id3v2(2, Frame22("PIC", "PNG\x03" + std::string(1, '\0') + kPng));
     const auto nothing = [](Harness&) {};
-    const auto noCreate = [](Harness& h) { h.files.FailCreate(true); };
+    const auto noCreate = [](Harness& h) { h.files.failCreate = true; };
     const auto gone = [](Harness& h) { h.files.Remove("song.mp3"); };
     const auto changed = [](Harness& h) { h.files.Put("song.mp3", MpegFrame()); };
     const std::string noSignature = WithPicture(Frame23("APIC", ApicData("image/png", "", "no")));
@@ -228,7 +225,7 @@ TEST(ExportPicture, HandsNothingToTheShellWhenNoPictureWasWritten) {
 TEST(AnalysisDriver, EndsEachStepThatFailsWithItsMessage) {
     Harness h;
     h.Analyse("a.mp3", EveryTag());
-    h.files.OnOpen([] { throw std::bad_alloc(); });
+    h.files.onOpen = [] { throw std::bad_alloc(); };
     h.Analyse("a.mp3");
     std::string titles;
     for (const auto& m : h.messages.Messages()) {
@@ -239,10 +236,10 @@ TEST(AnalysisDriver, EndsEachStepThatFailsWithItsMessage) {
     EXPECT_FALSE(h.state.Presence.HasID3v2);
     EXPECT_EQ(h.window.SuspendDepth(), 0);
 
-    h.files.OnOpen({});
+    h.files.onOpen = nullptr;
     h.messages.Clear();
     h.Analyse("song.mp3", WithPicture(Frame23("APIC", ApicData("image/png", "", kPng))));
-    h.files.OnOpen([] { throw std::runtime_error("device not ready"); });
+    h.files.onOpen = [] { throw std::runtime_error("device not ready"); };
     std::string name;
     EXPECT_EQ(PictureRowClick(h.state, "APIC", h.services, "out", true, name), -1);
     EXPECT_FALSE(h.window.Busy());

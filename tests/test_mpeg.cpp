@@ -28,13 +28,10 @@ TEST(BinHeader, DecodesEveryFieldOfTheFirstHeaderIntoThePane) {
         {0, 0xFA, 0x91, 0xC0,
          "5000000|0    (0x0)|00:05:12|128000|44100|418|11961|False|MPEG 1 Layer 3|no|single "
          "channel|False|False|True|False|False"},
-        {0, 0xFB, 0x54, 0x81,
-         "5000000|0    (0x0)|00:10:24|64000|48000|192|26041|False|MPEG 1 Layer 3|50/15|dual "
-         "channel|False|False|False|True|False"},
         // Free format and the reserved rates count as one kbit/s and one Hz.
-        {0, 0xFB, 0x08, 0x02,
-         "5000000|0    (0x0)|11:06:39|1000|32000|4|1250000|False|MPEG 1 Layer "
-         "3|reserved|stereo|False|False|False|True|False"},
+        {0, 0xFB, 0x08, 0x81,
+         "5000000|0    (0x0)|11:06:39|1000|32000|4|1250000|False|MPEG 1 Layer 3|50/15|dual "
+         "channel|False|False|False|True|False"},
         {0, 0xFB, 0xFC, 0x00,
          "5000000|0    (0x0)|11:06:39|1000|1|144000|34|False|MPEG 1 Layer "
          "3|no|stereo|False|False|False|True|False"},

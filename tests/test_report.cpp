@@ -219,17 +219,15 @@ TEST(ReportToolItself, PrintsWhatTheGoldenFilesHold) {
     }
 }
 
-TEST(ReportProgress, ShowsOnATerminalForMoreThanOneFileUnlessForced) {
+// Shown on a terminal for more than one file unless forced. The second file comes too soon for
+// a redraw of its own; a message brings the line back; the last file's line says nothing is
+// left, and the line is cleared at the end.
+TEST(ReportProgress, ShowsOnATerminalAndRedrawsAtMostTenTimesASecond) {
     EXPECT_TRUE(ProgressWanted(std::nullopt, true, 2));
     EXPECT_FALSE(ProgressWanted(std::nullopt, true, 1));
     EXPECT_FALSE(ProgressWanted(std::nullopt, false, 1000));
     EXPECT_TRUE(ProgressWanted(true, false, 1));
     EXPECT_FALSE(ProgressWanted(false, true, 1000));
-}
-
-// The second file comes too soon for a redraw of its own; a message brings the line back; the
-// last file's line says nothing is left, and the line is cleared at the end.
-TEST(ReportProgress, RedrawsAtMostTenTimesASecondAndClearsItsLineForOtherText) {
     std::ostringstream err;
     {
         Progress progress(err, true, 4);

@@ -41,7 +41,7 @@ Lyrics ReadLyrics(const std::string& bytes, LyricsTag tag = {}) {
     MemoryMessageBox messages;
     files.Put("f.mp3", bytes);
     GetLyrics(files, messages, "f.mp3", tag);
-    return {tag, messages.Messages(), files.ReadsMade()};
+    return {tag, messages.Messages(), files.reads};
 }
 
 }  // namespace

@@ -23,15 +23,16 @@ class MemoryFileAccess final : public FileAccess {
         const auto it = files_.find(path);
         return it == files_.end() ? nullptr : it->second.get();
     }
-    // The read with this 0-based number (counted over all files) delivers nothing; -1: none.
-    void FailRead(long number) { failRead_ = number; }
-    void FailCreate(bool fail) { failCreate_ = fail; }
-    // Runs before every open: a fault, or memory running out, in the middle of a step.
-    void OnOpen(std::function<void()> hook) { onOpen_ = std::move(hook); }
-    long ReadsMade() const { return reads_; }
-    std::int64_t BytesDelivered() const { return bytesDelivered_; }
-    int OpenHandles() const { return openHandles_; }
-    int OpensMade() const { return opens_; }
+    // What its users did, and what is made to fail: the read with the 0-based number failRead
+    // (counted over all files; -1: none) delivers nothing, and onOpen runs before every open (a
+    // fault, or memory running out, in the middle of a step).
+    long reads = 0;
+    std::int64_t bytesDelivered = 0;
+    int openHandles = 0;
+    int opens = 0;
+    long failRead = -1;
+    bool failCreate = false;
+    std::function<void()> onOpen;
 
     std::unique_ptr<InputFile> OpenRead(const std::string& path) override;
     std::unique_ptr<OutputFile> CreateWrite(const std::string& path) override;
@@ -43,36 +44,28 @@ class MemoryFileAccess final : public FileAccess {
     }
 
   private:
-    friend class MemoryInputFile;
     std::map<std::string, std::shared_ptr<std::string>> files_;
-    std::function<void()> onOpen_;
-    long failRead_ = -1;
-    long reads_ = 0;
-    std::int64_t bytesDelivered_ = 0;
-    int openHandles_ = 0;
-    int opens_ = 0;
-    bool failCreate_ = false;
 };
 
 class MemoryInputFile final : public InputFile {
   public:
     MemoryInputFile(MemoryFileAccess& owner, std::shared_ptr<std::string> bytes)
         : owner_(owner), bytes_(std::move(bytes)) {
-        ++owner_.openHandles_;
+        ++owner_.openHandles;
     }
-    ~MemoryInputFile() override { --owner_.openHandles_; }
+    ~MemoryInputFile() override { --owner_.openHandles; }
     MemoryInputFile(const MemoryInputFile&) = delete;
     MemoryInputFile& operator=(const MemoryInputFile&) = delete;
 
     std::int64_t Size() const override { return static_cast<std::int64_t>(bytes_->size()); }
     std::size_t ReadAt(std::int64_t offset, std::span<char> buffer) override {
-        if (owner_.reads_++ == owner_.failRead_ || offset < 0 || offset >= Size()) {
+        if (owner_.reads++ == owner_.failRead || offset < 0 || offset >= Size()) {
             return 0;
         }
         const auto start = static_cast<std::size_t>(offset);
         const std::size_t n = std::min(buffer.size(), bytes_->size() - start);
         std::copy_n(bytes_->data() + start, n, buffer.data());
-        owner_.bytesDelivered_ += static_cast<std::int64_t>(n);
+        owner_.bytesDelivered += static_cast<std::int64_t>(n);
         return n;
     }
 
@@ -102,16 +95,16 @@ class MemoryOutputFile final : public OutputFile {
 };
 
 inline std::unique_ptr<InputFile> MemoryFileAccess::OpenRead(const std::string& path) {
-    ++opens_;
-    if (onOpen_) {
-        onOpen_();
+    ++opens;
+    if (onOpen) {
+        onOpen();
     }
     const auto it = files_.find(path);
     return it == files_.end() ? nullptr : std::make_unique<MemoryInputFile>(*this, it->second);
 }
 
 inline std::unique_ptr<OutputFile> MemoryFileAccess::CreateWrite(const std::string& path) {
-    return failCreate_ ? nullptr : std::make_unique<MemoryOutputFile>(*this, path);
+    return failCreate ? nullptr : std::make_unique<MemoryOutputFile>(*this, path);
 }
 
 }  // namespace veltrane
