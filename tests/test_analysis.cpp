@@ -108,7 +108,6 @@ TEST(AnalysisDriver, ShowsEachFileOnItsOwnOpeningItOnceAReader) {
               "PCNT\tPlay counter\tFile has been played 258 times\n"
               "TIT2\tTitle\tTitle\n"
               "TXXX\tUser defined text information frame\ta\n");
-    EXPECT_EQ(h.id3v1Pane.CellText(6, 1), "Pop");
     const std::string first = h.Panes();
     EXPECT_EQ(first.substr(first.size() - 5), "words");
     h.Analyse("plain.mp3",
@@ -136,9 +135,6 @@ TEST(ExportPicture, NamesTheFileAfterTheMimeTypeOnlyForKnownImageTypes) {
         {"image/png", "out/image.png"},
         {"IMAGE/PNG", "out/image.PNG"},
         {"image/JPEG", "out/image.jpg"},
-        {"image/jpg", "out/image.jpg"},
-        {"image/gif", "out/image.gif"},
-        {"image/webp", "out/image.webp"},
         // Untrusted extensions: a path out of the folder, a runnable type.
         {"image/../../x", "out/image.bmp"},
         {"image/desktop", "out/image.bmp"},

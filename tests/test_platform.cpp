@@ -40,7 +40,6 @@ TEST(DrivesFromMountTable, GivesLettersCToZInTableOrderToTheMountsAUserBrowses) 
         "tmpfs /run tmpfs rw 0 0\n"
         "/dev/sdb1 /run/media/me/STICK vfat rw 0 0\n"
         "tmpfs /tmp tmpfs rw 0 0\n"
-        "tmpfs /dev/shm tmpfs rw 0 0\n"
         "server:/export /mnt/nfs nfs4 rw 0 0\n"
         "//nas/music /mnt/My\\040Music cifs rw 0 0\n"
         "/dev/sdc1 /cut-short\n"
@@ -48,8 +47,7 @@ TEST(DrivesFromMountTable, GivesLettersCToZInTableOrderToTheMountsAUserBrowses) 
         "/dev/sr0 /media/cdrom iso9660 ro 0 0\n"
         "/dev/sda1 /boot/efi vfat rw 0 0\n"
         "/dev/loop3 /snap/core/1 squashfs ro 0 0\n"
-        "/dev/sda3 /home ext4 rw 0 0\n"
-        "cgroup2 /sys/fs/cgroup cgroup2 rw 0 0\n";
+        "/dev/sda3 /home ext4 rw 0 0\n";
     const auto drives =
         DrivesFromMountTable(mounts, [](std::string_view device) { return device == "/dev/sdb1"; });
     std::vector<std::string> shown;

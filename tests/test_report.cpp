@@ -194,9 +194,6 @@ TEST_F(ReportTool, SumsUpTheRun) {
         "withID3v1": 2, "withID3v2": {"2": 1, "3": 2, "4": 1, "other": 1},
         "withLyrics3": {"1": 0, "2": 1}, "withPicture": 2, "withXing": 1,
         "messages": {"ReadID3dPAT": 1}, "playingTime": "00:00:04"})"));
-    EXPECT_NE(Report({"--summary", "c.mp3"})
-                  .out.find("\n[Summary]\nFiles analysed\t1\nFiles not opened\t0\n"),
-              std::string::npos);
 }
 
 // The built tool itself over the sample files: its output, standard error merged in the order
@@ -204,7 +201,7 @@ TEST_F(ReportTool, SumsUpTheRun) {
 // output, write them anew with the tool and read the difference.
 TEST(ReportToolItself, PrintsWhatTheGoldenFilesHold) {
     const std::tuple<std::string, const char*, int> runs[] = {
-        {"missing.mp3", "samples.txt", 1},
+        {"--summary missing.mp3", "samples.txt", 1},
         {"--json --summary -j 3 no-tags.mp3 id3v1.mp3 id3v22.mp3 id3v23.mp3 id3v24.mp3 lyrics3.mp3",
          "samples.json", 0}};
     for (const auto& [args, golden, status] : runs) {

@@ -158,7 +158,6 @@ TEST_F(Window, ListsDrivesButRemovableOnesAndEveryVisibleSubFolder) {
     Click(w.TreeView1, c->child(1));
     EXPECT_EQ(w.State().sActualPath, "C:\\Windows");
     // The clicked folder shows the open-folder image, its sibling still the closed one.
-    EXPECT_FALSE(c->child(1)->icon(0).isNull());
     EXPECT_NE(c->child(1)->icon(0).cacheKey(), c->child(0)->icon(0).cacheKey());
 }
 

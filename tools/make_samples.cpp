@@ -106,7 +106,8 @@ int main(int argc, char** argv) {
                        Frame23("TCOP", Text("2026 Veltrane")) +
                        Frame23("TPRO", Text("2026 Veltrane")) + Frame23("TSIZ", Text("4096")) +
                        Frame23("RBUF", Bytes({0, 0x10, 0, 1, 0, 0, 0, 0})) +
-                       Frame23("TDRC", Text("2026")) + Frame23("TALB", "") +
+                       Frame23("TDRC", Text("2026")) + Frame23("TALB", "") + Frame23("ASPI", "") +
+                       Frame23("SEEK", BigEndian(0, 4)) +
                        Frame23("APIC", ApicData("image/jpeg", "cover", picture)) +
                        std::string(128, '\0')) +
               Audio(20) +

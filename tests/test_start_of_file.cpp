@@ -1,9 +1,10 @@
+// The start of a file: the ID3v2 tag, its frames and their values (with the helpers that form
+// them), and the first MPEG header behind the tag.
 #include <gtest/gtest.h>
-
-#include <array>
 
 #include "common/mod__HelperFunctions.h"
 #include "id3v2/mod_MP3ID3_TAG.h"
+#include "mpeg/mod_MP3_BinaryHeader.h"
 #include "support/Harness.h"
 #include "support/Mp3Builder.h"
 
@@ -38,8 +39,11 @@ Tag ReadTag(const std::string& bytes) {
     return t;
 }
 
-std::string Sized(const std::string& body) {
-    return SyncsafeSize(static_cast<std::uint32_t>(body.size()));
+MpegHeaderInfo Scan(const std::string& bytes, MpegHeaderInfo info = {}) {
+    MemoryFileAccess files;
+    files.Put("f.mp3", bytes);
+    BinHeader(files, "f.mp3", info);
+    return info;
 }
 
 }  // namespace
@@ -69,11 +73,9 @@ TEST(ReadId3v2, SplitsTheBodyIntoFramesUntilPaddingOrAFault) {
          "TIT2 APIC APIC", false},
         {"frame larger than the tag",
          Id3v2(3, tit2 + "TALB" + BigEndian(1000, 4) + std::string(40, '\0')), "TIT2", false},
-        {"frame past the body", Id3v2(3, cut, 0, Sized(cut)) + std::string(100, 'z'), "", true},
-        {"frame ending on the closing byte", Id3v2(3, onClosingByte, 0, Sized(onClosingByte)),
-         "TIT2", false},
-        {"frame ending past the closing byte", Id3v2(3, pastClosingByte, 0, Sized(pastClosingByte)),
-         "", true},
+        {"frame past the body", Id3v2(3, cut) + std::string(100, 'z'), "", true},
+        {"frame ending on the closing byte", Id3v2(3, onClosingByte), "TIT2", false},
+        {"frame ending past the closing byte", Id3v2(3, pastClosingByte), "", true},
         {"size 2^31 - 1",
          Id3v2(3, tit2 + "TALB" + Bytes({0x7F, 0xFF, 0xFF, 0xFF}) + std::string(20, '\0')), "TIT2",
          false},
@@ -110,7 +112,6 @@ TEST(ReadId3v2, RecordsTheHeaderAndEachFramesPlaceAndData) {
     EXPECT_EQ(v3.frames[2].FormatFlags, 0x20);
     EXPECT_EQ(ReadTag(Id3v2(2, Frame22("COM", "x"))).header.FrameHeaderSize, 6);
     EXPECT_EQ(ReadTag(Id3v2(3, "", 0, Bytes({0, 0, 0, 0x80}))).header.TagSize, 128);
-    EXPECT_EQ(ReadTag(Id3v2(4, "")).header.MajorVersion, 4);
     EXPECT_EQ(ReadTag(Id3v2(5, "")).header.MajorVersion, 0);
 }
 
@@ -139,7 +140,7 @@ TEST(FrameData, StopsAtItsLimitAndTellsWhetherMoreWasThere) {
         EXPECT_EQ(cut.ReadAll(), compressed ? "Hel" : stored.substr(0, 3));
         EXPECT_TRUE(cut.OverLimit());
         FrameData pieces(bytes, 0, size, compressed, 3);
-        std::array<char, 2> two{};
+        char two[2] = {};
         const std::size_t first = pieces.Read(two);
         const std::size_t second = pieces.Read(two);
         EXPECT_TRUE(first == 2 && second == 1 && pieces.Read(two) == 0);
@@ -199,8 +200,6 @@ TEST(FormatFrameValue, FormsEachFramesValueAndReportsALengthThatIsNoNumber) {
         {"TSIZ", Text(""), "", "ReadID3dPAT"},
         {"TSIZ", Text(std::string(" 4096 \0junk", 11)), "4096 bytes", ""},
         {"PCNT", "", "File has been played 0 times", ""},
-        {"ASPI", "", "present", ""},
-        {"SEEK", "x", "found", ""},
         {"TIT2", utf16, utf16, ""},  // the encoding byte goes only when it is zero
     };
     for (const auto& [id, data, value, message] : cases) {
@@ -213,4 +212,110 @@ TEST(FormatFrameValue, FormsEachFramesValueAndReportsALengthThatIsNoNumber) {
         EXPECT_EQ(box.Messages().empty() ? "" : box.Messages()[0].title, std::string(message))
             << id << " " << data;
     }
+}
+
+// Each row: where the header stands, its three bytes after FF, and the pane's sixteen values
+// for a file of 5,000,000 bytes. (The golden files show the plainest header.)
+TEST(BinHeader, DecodesEveryFieldOfTheFirstHeaderIntoThePane) {
+    const std::tuple<std::size_t, int, int, int, const char*> cases[] = {
+        {417, 0xFB, 0x92, 0x6F,
+         "5000000|417    (0x1A1)|00:05:12|128000|44100|419|11933|False|MPEG 1 Layer 3|CCITT J "
+         "17|joint stereo|True|True|False|True|True"},
+        {0, 0xFA, 0x91, 0xC0,
+         "5000000|0    (0x0)|00:05:12|128000|44100|418|11961|False|MPEG 1 Layer 3|no|single "
+         "channel|False|False|True|False|False"},
+        // Free format and the reserved rates count as one kbit/s and one Hz.
+        {0, 0xFB, 0x08, 0x81,
+         "5000000|0    (0x0)|11:06:39|1000|32000|4|1250000|False|MPEG 1 Layer 3|50/15|dual "
+         "channel|False|False|False|True|False"},
+        {0, 0xFB, 0xFC, 0x00,
+         "5000000|0    (0x0)|11:06:39|1000|1|144000|34|False|MPEG 1 Layer "
+         "3|no|stereo|False|False|False|True|False"},
+    };
+    for (const auto& [at, b1, b2, b3, shown] : cases) {
+        Harness h;
+        h.Analyse("f.mp3", std::string(at, '\x11') + MpegFrame(5'000'000 - at, b1, b2, b3));
+        std::string values;
+        for (int r = 0; r < h.mpegPane.RowCount(); ++r) {
+            values += (r == 0 ? "" : "|") + h.mpegPane.CellText(r, 1);
+        }
+        EXPECT_EQ(values, shown) << std::hex << b1 << " " << b2 << " " << b3;
+    }
+}
+
+TEST(BinHeader, SkipsALeadingTagByItsBase128SizeWithEveryBit) {
+    std::string file = "ID3" + Bytes({3, 0, 0, 0, 0, 2, 1}) + std::string(257, '\0') + MpegFrame(4);
+    file.replace(20, 2, Bytes({0xFF, 0xFB}));  // inside the tag: skipped with it
+    file.resize(2000, '\0');
+    EXPECT_EQ(Scan(file).HeaderOffset, 267);
+    // 00 00 00 80: the top bit is not masked, the size is 128 and the scan starts at 138.
+    std::string wide = "ID3" + Bytes({3, 0, 0, 0, 0, 0, 0x80}) + std::string(200, '\0');
+    wide.replace(137, 2, Bytes({0xFF, 0xFB}));
+    wide.replace(140, 2, Bytes({0xFF, 0xFB}));
+    EXPECT_EQ(Scan(wide).HeaderOffset, 140);
+    // A tag size pointing past the end of the file leaves nothing to scan.
+    EXPECT_EQ(Scan("ID3" + Bytes({3, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F}) + MpegFrame(4)).Bitrate, 0);
+    MemoryFileAccess none;
+    MpegHeaderInfo info;
+    EXPECT_FALSE(BinHeader(none, "missing.mp3", info));
+}
+
+TEST(BinHeader, AcceptsOnlyFfFaAndFfFbAndTheFirstOfThem) {
+    const std::string passedOver =
+        Bytes({0xFF, 0xF9, 0xFF, 0xFC, 0xFF, 0xF3, 0xFF, 0xE3, 0xFF, 0xFD, 0xFF, 0xFF});
+    EXPECT_EQ(Scan(passedOver + MpegFrame(4, 0xFA) + MpegFrame(4, 0xFB)).HeaderOffset, 12);
+}
+
+TEST(BinHeader, FindsAPairSplitAcrossReadBlocks) {
+    // Blocks of 4 KiB, 16 KiB, then 64 KiB from the start of the file.
+    constexpr auto first = static_cast<std::int64_t>(kFirstScanBlock);
+    constexpr auto second = first + 4 * first;
+    constexpr auto third = second + static_cast<std::int64_t>(kScanBlock);
+    for (const std::int64_t at : {first - 1, first, second - 1, second, third - 1, third}) {
+        std::string file(200'000, '\x11');
+        file.replace(static_cast<std::size_t>(at), 2, Bytes({0xFF, 0xFB}));
+        EXPECT_EQ(Scan(file).HeaderOffset, at) << at;
+    }
+    // An FF at a block's last byte whose next byte is no header byte is passed over.
+    std::string file(200'000, '\x11');
+    file[static_cast<std::size_t>(first - 1)] = '\xFF';
+    file.replace(70000, 2, Bytes({0xFF, 0xFB}));
+    EXPECT_EQ(Scan(file).HeaderOffset, 70000);
+}
+
+TEST(Helpers, FormatDurationsWithTwoDigitsAtLeastAndNegativeHoursRoundedDown) {
+    const std::pair<std::int64_t, const char*> cases[] = {
+        {0, "00:00:00"},    {59, "00:00:59"},     {60, "00:01:00"},
+        {3599, "00:59:59"}, {3600, "01:00:00"},   {360000, "100:00:00"},
+        {-1, "-01:59:59"},  {-3600, "-01:00:00"}, {-3601, "-02:59:59"}};
+    for (const auto& [seconds, shown] : cases) {
+        EXPECT_EQ(FormatDuration(seconds), shown) << seconds;
+    }
+}
+
+TEST(Helpers, DecodeWindows1252AndCutAtTheFirstNul) {
+    // The euro sign, a single right-pointing angle quotation mark, a capital Y with diaeresis.
+    EXPECT_EQ(Cp1252ToUtf8("\x80\x9B\x9F"), "\xE2\x82\xAC\xE2\x80\xBA\xC5\xB8");
+    EXPECT_EQ(Cp1252ToUtf8("\x7F\x81\xA0"), "\x7F\xC2\x81\xC2\xA0");  // unassigned keeps its value
+    EXPECT_EQ(Cp1252ToUtf8("\xC4\xFF"), "\xC3\x84\xC3\xBF");
+    EXPECT_EQ(CutAtNul(std::string("abc\0def", 7)), "abc");
+    EXPECT_EQ(CutAtNul(std::string("\0abc", 4)), "");
+    EXPECT_EQ(CutAtNul("abc"), "abc");
+}
+
+TEST(Helpers, WriteCountersOfAnyLengthExactlyAndHugeOnesInScientificForm) {
+    EXPECT_EQ(BigEndianToDecimal(""), "0");
+    EXPECT_EQ(BigEndianToDecimal(std::string("\0\0\x01\x02", 4)), "258");
+    EXPECT_EQ(BigEndianToDecimal("\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF"), "18446744073709551615");
+    EXPECT_EQ(BigEndianToDecimal(std::string("\x01\0\0\0\0\0\0\0\0", 9)), "18446744073709551616");
+    EXPECT_EQ(BigEndianToDecimal("\x01", 2), "65536");  // two implied zero bytes
+    // 10^30 in thirteen bytes: several limbs and carries between them.
+    const std::string tenToThe30("\x0C\x9F\x2C\x9C\xD0\x46\x74\xED\xEA\x40\x00\x00\x00", 13);
+    EXPECT_EQ(BigEndianToDecimal(tenToThe30), "1" + std::string(30, '0'));
+    const std::string longest = BigEndianToDecimal(std::string(kMaxExactCounterBytes, '\xFF'));
+    EXPECT_EQ(longest.size(), 9865U);  // 2^32768 - 1
+    EXPECT_EQ(longest.substr(0, 12), "141546103104");
+    EXPECT_EQ(longest.substr(longest.size() - 12), "633712377855");
+    const std::string huge = BigEndianToDecimal("\x01" + std::string(kMaxExactCounterBytes, '\0'));
+    EXPECT_EQ(huge.substr(huge.find('E')), "E+9864");  // 256^4096 = 10^9864.xx
 }
