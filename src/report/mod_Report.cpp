@@ -434,14 +434,14 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     InitId3Definitions();
 
-    const unsigned jobs =
-        options.jobs != 0 ? options.jobs : std::max(1U, std::thread::hardware_concurrency());
     const WalkResult walk = CollectFiles(options.paths, options.recursive);
     int status = walk.problems.empty() ? 0 : 1;
     for (const auto& problem : walk.problems) {
         err << "veltrane-report: " << problem << '\n';
     }
     const auto format = MakeFormat(options);
+    const unsigned jobs =
+        options.jobs != 0 ? options.jobs : std::max(1U, std::thread::hardware_concurrency());
     Progress progress(
         err, ProgressWanted(options.progress, StandardErrorIsTerminal(), walk.files.size()),
         walk.files.size());
