@@ -350,6 +350,8 @@ void RunInOrder(const std::vector<std::string>& files, unsigned jobs, const Opti
     std::size_t readAhead = 0;
     bool fromDisk = false;  // whether the last file analysed had to be read from the disk
     bool finished = false;
+    // One job, or one file, has no read-ahead, and no need to watch for disk reads.
+    const bool readAheadOn = jobs > 1 && files.size() > 1;
     std::map<std::size_t, FileOutput> done;
     const auto job = [&] {
         FileAnalyser analyser(options, jobs > 1 ? &turns : nullptr);
@@ -361,9 +363,9 @@ void RunInOrder(const std::vector<std::string>& files, unsigned jobs, const Opti
             }
             const std::size_t index = claimed++;
             lock.unlock();
-            const std::int64_t readsBefore = ThreadDiskReads();
+            const std::int64_t readsBefore = readAheadOn ? ThreadDiskReads() : 0;
             FileOutput output = analyser.Run(index, files[index]);
-            const bool read = ThreadDiskReads() != readsBefore;
+            const bool read = readAheadOn && ThreadDiskReads() != readsBefore;
             lock.lock();
             fromDisk = read;
             if (fromDisk) {
@@ -400,7 +402,7 @@ void RunInOrder(const std::vector<std::string>& files, unsigned jobs, const Opti
         }
     };
     std::vector<std::jthread> helpers;
-    if (jobs > 1 && files.size() > 1) {
+    if (readAheadOn) {
         for (unsigned h = 0; h < kReadAheadHelpers; ++h) {
             helpers.emplace_back(helper);
         }
