@@ -2,6 +2,8 @@
 // them), and the first MPEG header behind the tag.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "common/mod__HelperFunctions.h"
 #include "id3v2/mod_MP3ID3_TAG.h"
 #include "mpeg/mod_MP3_BinaryHeader.h"
@@ -39,7 +41,8 @@ Tag ReadTag(const std::string& bytes) {
     return t;
 }
 
-MpegHeaderInfo Scan(const std::string& bytes, MpegHeaderInfo info = {}) {
+MpegHeaderInfo Scan(const std::string& bytes) {
+    MpegHeaderInfo info;
     MemoryFileAccess files;
     files.Put("f.mp3", bytes);
     BinHeader(files, "f.mp3", info);
@@ -140,7 +143,7 @@ TEST(FrameData, StopsAtItsLimitAndTellsWhetherMoreWasThere) {
         EXPECT_EQ(cut.ReadAll(), compressed ? "Hel" : stored.substr(0, 3));
         EXPECT_TRUE(cut.OverLimit());
         FrameData pieces(bytes, 0, size, compressed, 3);
-        char two[2] = {};
+        std::array<char, 2> two{};
         const std::size_t first = pieces.Read(two);
         const std::size_t second = pieces.Read(two);
         EXPECT_TRUE(first == 2 && second == 1 && pieces.Read(two) == 0);
