@@ -3,6 +3,8 @@
 // failing in turn.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "picture/mod_MP3ID3_Picture.h"
 #include "support/Harness.h"
 #include "support/Mp3Builder.h"

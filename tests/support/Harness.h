@@ -2,7 +2,6 @@
 // the per-file state, for tests that run readers or the whole driver without a screen.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
