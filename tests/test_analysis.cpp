@@ -3,8 +3,10 @@
 // failing in turn.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <functional>
 
+#include "common/mod__HelperFunctions.h"
 #include "picture/mod_MP3ID3_Picture.h"
 #include "support/Harness.h"
 #include "support/Mp3Builder.h"
@@ -34,12 +36,16 @@ using Reader = std::function<void(MemoryFileAccess&, MemoryMessageBox&)>;
 // must close what it opened.
 void Sweep(const std::string& good, const Reader& run) {
     const auto once = [&](const std::string& bytes, long failing) {
+        // Any check that fails inside the run names the cut and the failing read.
+        SCOPED_TRACE("file cut to " + std::to_string(bytes.size()) + " of " +
+                     std::to_string(good.size()) + " bytes, read " + std::to_string(failing) +
+                     (failing < 0 ? " (none)" : "") + " failing");
         MemoryFileAccess files;
         MemoryMessageBox messages;
         files.Put("f.mp3", bytes);
         files.failRead = failing;
         run(files, messages);
-        EXPECT_EQ(files.openHandles, 0) << bytes.size() << " bytes, read " << failing << " failing";
+        EXPECT_EQ(files.openHandles, 0);
         return files.reads;
     };
     for (std::size_t cut = 0; cut < good.size(); ++cut) {
@@ -245,6 +251,28 @@ TEST(AnalysisDriver, EndsEachStepThatFailsWithItsMessage) {
     EXPECT_EQ(h.messages.Messages()[0].title + ": " + h.messages.Messages()[0].text,
               "Showpicture: device not ready");
     EXPECT_TRUE(h.window.Opened().empty());
+}
+
+// The window's toolkit sets the C library's locale from the desktop; a comma as decimal mark
+// must change no number read from a tag or printed into a pane.
+TEST(AnalysisDriver, ReadsAndPrintsNumbersTheSameUnderACommaDecimalLocale) {
+    const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+    ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr)
+        << "the locale de_DE.UTF-8 is not installed (dev/test generates it)";
+    ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+    Harness h;
+    h.Analyse("song.mp3",
+              Id3v2(3, Frame23("TSIZ", Text("2.7")) + Frame23("TLEN", Text("61999.5e0")) +
+                           Frame23("PCNT", "\x01" + std::string(kMaxExactCounterBytes, '\0'))) +
+                  MpegFrame() + std::string(6000, '\x55') +
+                  "LYRICSBEGINLYR002.7words000024LYRICS200" + Id3v1({"T", "", "", "", "", 0, 0}));
+    std::setlocale(LC_NUMERIC, previous.c_str());
+    const std::string panes = h.Panes();
+    EXPECT_NE(panes.find("TSIZ\tSize\t3 bytes\n"), std::string::npos) << panes;
+    EXPECT_NE(panes.find("TLEN\tLength\t00:01:01\n"), std::string::npos) << panes;
+    EXPECT_NE(panes.find("File has been played 1.415461E+9864 times"), std::string::npos) << panes;
+    EXPECT_EQ(h.state.Lyrics.Lyrics, "wor");  // a field's length "002.7" rounded
+    EXPECT_TRUE(h.messages.Messages().empty());
 }
 
 // Each reader in turn meets every cut of the file and each failing read, as the driver runs it.
