@@ -1,7 +1,7 @@
 # Installs the Debian packages the build needs that are not installed yet. Sourced by the
 # start and test scripts; runs apt-get as root, or through sudo.
 veltrane_packages=(cmake ninja-build g++ pkg-config zlib1g-dev nlohmann-json3-dev libgtest-dev
-                   qt6-base-dev qt6-qpa-plugins libqt6svg6 locales)
+                   qt6-base-dev qt6-qpa-plugins qt6-svg-dev locales)
 
 ensure_packages() {
     local missing=()

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QScrollBar>
 #include <QTest>
 
 #include "app/frmMain.h"
@@ -29,11 +30,17 @@ class Window : public ::testing::Test {
         ViewerHost host;
         host.drives =
             drives.empty() ? std::vector<Drive>{{'C', temp_.Path().string(), kDriveFixed}} : drives;
-        host.shellOpen = [this](const std::string& path) { opened_.push_back(path); };
-        host.showMessage = [this](const std::string&, const std::string& title, MessageIcon) {
+        host.folders = folders_;
+        host.shellOpen = [this](const std::string& path) {
+            opened_.push_back(path);
+            return desktopOpens_;
+        };
+        host.showMessage = [this](const std::string& text, const std::string& title,
+                                  MessageIcon icon) {
             // The title, and the file list's selected row while the box is up.
             messages_.push_back(title + " " +
                                 std::to_string(window_->ListView4.currentIndex().row()));
+            texts_.push_back(text + (icon == MessageIcon::Information ? " (information)" : ""));
         };
         host.pictureFolder = (temp_.Path() / "pictures").string();
         window_ = std::make_unique<frmMain>(host);
@@ -44,7 +51,10 @@ class Window : public ::testing::Test {
     static void Click(QTreeWidget& view, QTreeWidgetItem* item) {
         ASSERT_NE(item, nullptr);
         view.scrollToItem(item);
-        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.visualItemRect(item).center());
+        // Near the text's start: a long name's middle may lie beyond the view's right edge.
+        const QRect rect = view.visualItemRect(item);
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {},
+                          QPoint(rect.left() + std::min(rect.width() / 2, 30), rect.center().y()));
     }
     static void ClickFile(frmMain& w, int row) {
         const QModelIndex index = w.ListView4.model()->index(row, 0);
@@ -54,10 +64,48 @@ class Window : public ::testing::Test {
                           w.ListView4.visualRect(index).center());
     }
 
+    static void Key(QWidget& view, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::keyClick(&view, key, modifiers);
+    }
+
     TempFolder temp_;
+    std::shared_ptr<FolderAccess> folders_;  // the drives' own folders when null
+    bool desktopOpens_ = true;
     std::unique_ptr<frmMain> window_;
     Names opened_;
     Names messages_;
+    Names texts_;
+};
+
+// The drives' real folders, but one folder holds as many sub-folders as asked, in the listing
+// only.
+class ManyFolders final : public FolderAccess {
+  public:
+    ManyFolders(std::vector<Drive> drives, std::string folder, int count)
+        : host_(std::move(drives)), folder_(std::move(folder)), count_(count) {}
+    std::string LogicalDriveStrings() const override { return host_.LogicalDriveStrings(); }
+    int DriveType(std::string_view root) const override { return host_.DriveType(root); }
+    std::optional<std::string> VolumeLabel(std::string_view root) const override {
+        return host_.VolumeLabel(root);
+    }
+    std::optional<std::vector<FoundEntry>> Find(std::string_view pattern) const override {
+        if (pattern != folder_ + "\\*") {
+            return host_.Find(pattern);
+        }
+        std::vector<FoundEntry> entries;
+        for (int i = 0; i < count_; ++i) {
+            entries.push_back({std::to_string(i), kAttrDirectory});
+        }
+        return entries;
+    }
+    std::uint32_t Attributes(std::string_view path) const override {
+        return path.starts_with(folder_ + "\\") ? kAttrDirectory : host_.Attributes(path);
+    }
+
+  private:
+    HostFolderAccess host_;
+    std::string folder_;
+    int count_;
 };
 
 }  // namespace
@@ -124,17 +172,13 @@ TEST_F(Window, ListsDrivesButRemovableOnesAndEveryVisibleSubFolder) {
         std::filesystem::create_directories(at(folder));
     }
     temp_.Write("drives/c/boot.ini", "");
-    for (int i = 0; i < 33000; ++i) {
-        std::filesystem::create_directories(at("c/Windows") + "/" + std::to_string(i));
-    }
-    auto& w = Open({{'A', at("a"), kDriveRemovable},
-                    {'C', at("c"), kDriveFixed},
-                    {'D', at("no medium"), kDriveCdRom},
-                    {'E', at("e"), kDriveFixed},
-                    {'F', at("f"), kDriveRemote},
-                    {'G', at("g"), kDriveRamDisk},
-                    {'H', at("h"), kDriveUnknown},
-                    {'I', at("i"), kDriveNoRoot}});
+    const std::vector<Drive> drives = {
+        {'A', at("a"), kDriveRemovable},     {'C', at("c"), kDriveFixed},
+        {'D', at("no medium"), kDriveCdRom}, {'E', at("e"), kDriveFixed},
+        {'F', at("f"), kDriveRemote},        {'G', at("g"), kDriveRamDisk},
+        {'H', at("h"), kDriveUnknown},       {'I', at("i"), kDriveNoRoot}};
+    folders_ = std::make_shared<ManyFolders>(drives, "C:\\Windows", 33000);
+    auto& w = Open(drives);
     Names texts;
     Names images;
     for (int i = 0; i < w.TreeView1.topLevelItemCount(); ++i) {
@@ -212,9 +256,95 @@ TEST_F(Window, SortsTheId3v2PaneExportsTheBlueRowsPictureAndShowsMessagesOverThe
     EXPECT_EQ(w.minimumSize(), w.maximumSize());
 }
 
+// What a user met: a refilled file list kept its old scroll position; arrow keys moved the
+// highlight without analysing or listing; the tree cut long names; a name holding "\\" opened
+// nothing; a picture nothing opens vanished silently; boxes carried the program's name in their
+// titles; images were small ones scaled up, and the window had no icon of its own.
+TEST_F(Window, ShowsWhatTheKeyboardSelectsFromTheTopAndTellsWhereAPictureWent) {
+    for (int i = 0; i < 40; ++i) {
+        temp_.Write("Many/" + std::to_string(100 + i) + ".mp3", MpegFrame());
+    }
+    temp_.Write("back\\slash.mp3", MpegFrame(33000));
+    const std::string deep = "Music/" + std::string(60, 'L') + "/" + std::string(60, 'M');
+    std::filesystem::create_directories(temp_.Path() / deep);
+    temp_.Write("pic.mp3", Id3v2(3, Frame23("APIC", ApicData("image/png", "", "\x89PNG"))));
+    auto& w = Open();
+    QTreeWidgetItem* drive = w.TreeView1.topLevelItem(0);
+    w.TreeView1.expandItem(drive);
+    ASSERT_EQ(drive->childCount(), 2);  // Many, Music
+
+    // A name holding "\\" is shown and opened as itself.
+    const Names rows = Rows(w.FileList());
+    ASSERT_EQ(rows.size(), 3U);
+    EXPECT_EQ(w.ListView4.model()->index(0, 0).data().toString(), "back\\slash.mp3");
+    ClickFile(w, 0);
+    EXPECT_EQ(w.MpegPane().CellText(0, 1), "33000");
+
+    // Keys move the selection and analyse what they select; no other key does anything.
+    w.ListView4.setFocus();
+    Key(w.ListView4, Qt::Key_Down);
+    EXPECT_EQ(w.State().sActualFile, "C:\\" + rows[1]);
+    Key(w.ListView4, Qt::Key_End);
+    EXPECT_EQ(w.State().sActualFile, "C:\\" + rows[2]);
+    Key(w.ListView4, Qt::Key_Home);
+    EXPECT_EQ(w.State().sActualFile, "C:\\" + rows[0]);
+    QTest::keyClicks(&w.ListView4, "pi");
+    EXPECT_EQ(w.State().sActualFile, "C:\\pic.mp3");
+    for (const auto& [key, modifiers] :
+         {std::pair{Qt::Key_Space, Qt::ControlModifier}, std::pair{Qt::Key_A, Qt::ControlModifier},
+          std::pair{Qt::Key_Return, Qt::NoModifier}}) {
+        Key(w.ListView4, key, modifiers);
+        EXPECT_EQ(w.ListView4.selectionModel()->selectedIndexes(),
+                  QModelIndexList{w.ListView4.currentIndex()});
+    }
+    EXPECT_EQ(w.State().sActualFile, "C:\\pic.mp3");
+    w.TreeView1.setCurrentItem(drive);
+    Key(w.TreeView1, Qt::Key_Down);
+    EXPECT_EQ(w.State().sActualPath, "C:\\Many");
+    EXPECT_EQ(w.FileList().RowCount(), 40);
+
+    // A refilled list starts at its first row.
+    w.ListView4.scrollToBottom();
+    ASSERT_GT(w.ListView4.verticalScrollBar()->value(), 0);
+    Click(w.TreeView1, drive);
+    Click(w.TreeView1, drive->child(0));
+    EXPECT_EQ(w.ListView4.verticalScrollBar()->value(), 0);
+
+    // The tree scrolls sideways to a long name at depth 3.
+    QTreeWidgetItem* music = drive->child(1);
+    w.TreeView1.expandItem(music);
+    ASSERT_EQ(music->child(2)->text(0), QString(60, 'L'));
+    w.TreeView1.expandItem(music->child(2));
+    QCoreApplication::processEvents();
+    EXPECT_GT(w.TreeView1.horizontalScrollBar()->maximum(), 0);
+
+    // A picture no program opens: the box says where it went.
+    desktopOpens_ = false;
+    Click(w.TreeView1, drive);
+    ClickFile(w, 1);
+    Click(w.ListView1, w.ListView1.topLevelItem(1));
+    ASSERT_EQ(opened_.size(), 1U);
+    EXPECT_EQ(texts_.back(), "No program on this desktop opens the picture. It was written to\n" +
+                                 opened_[0] + " (information)");
+    EXPECT_EQ(messages_.back().substr(0, 12), "Showpicture ");
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    EXPECT_EQ(MakeMessageBox("text", "GetPicture", MessageIcon::Information, &w)->windowTitle(),
+              "GetPicture");
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "veltrane");  // nothing appended
+    for (const QIcon& icon : {w.windowIcon(), drive->icon(0)}) {
+        const QImage sharp = icon.pixmap(QSize(16, 16), 2.0).toImage();
+        ASSERT_EQ(sharp.size(), QSize(32, 32));
+        const QImage doubled = icon.pixmap(QSize(16, 16), 1.0).toImage().scaled(32, 32);
+        EXPECT_NE(sharp.convertToFormat(QImage::Format_ARGB32),
+                  doubled.convertToFormat(QImage::Format_ARGB32));
+    }
+}
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    SetUpApplication();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
