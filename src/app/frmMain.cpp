@@ -242,7 +242,8 @@ void frmMain::TreeView1_NodeClick(QTreeWidgetItem* item) {
     if (item == nullptr) {
         return;
     }
-    veltrane::TreeView1_NodeClick(folderTree_, state_, fileList_, tree_.NodeOf(item));
+    veltrane::TreeView1_NodeClick(folderTree_, fileList_, tree_.NodeOf(item), state_.tActualNode,
+                                  state_.sActualPath);
     fileList_.Shown();
 }
 
