@@ -277,15 +277,11 @@ TEST(AnalysisDriver, ReadsAndPrintsNumbersTheSameUnderACommaDecimalLocale) {
 
 // Each reader in turn meets every cut of the file and each failing read, as the driver runs it.
 TEST(FaultSweep, EveryReaderEndsInADocumentedState) {
-    Sweep(EveryTag(), [](MemoryFileAccess& files, MemoryMessageBox& messages) {
-        AnalysisState state;
-        state.sActualFile = "f.mp3";
-        MemoryWindowOps window;
-        MemoryListPane id3v2, id3v1, mpeg;
-        MemoryTextPane lyrics;
-        ResultPanes panes{id3v2, id3v1, mpeg, lyrics};
-        Services services{files, messages, window};
-        AnalyseActualFile(state, panes, services);
+    Sweep(EveryTag(), [](MemoryFileAccess& files, MemoryMessageBox&) {
+        AnalysisBundle run(files);
+        run.Analyse("f.mp3");
+        const MemoryMessageBox& messages = run.messages;
+        const AnalysisState& state = run.state;
         const TagPresence& p = state.Presence;
         EXPECT_EQ(p.HasLyrics3, p.Lyrics3EndFound);
         EXPECT_TRUE(p.HasID3v2 || p.ID3v2Version == 0);

@@ -163,7 +163,7 @@ TEST(HostFiles, ExportNeverWritesThroughOrOverWhatStandsUnderThePicturesName) {
         const fs::path folder = temp.Path() / "out";
         const auto outside = temp.Write("outside.mp3", "outside");
         temp.Write("out/song.mp3", mp3);
-        ASSERT_TRUE(temp.Shell(plant, "out"));
+        EXPECT_TRUE(temp.Shell(plant, "out"));
         const auto mtime = fs::last_write_time(fs::canonical(folder / "song.mp3"));
 
         HostFileAccess files;
@@ -174,8 +174,8 @@ TEST(HostFiles, ExportNeverWritesThroughOrOverWhatStandsUnderThePicturesName) {
             PictureRowClick(h.state, "APIC", h.services, folder.string(), true, name);
 
         EXPECT_EQ(result, written ? 1 : -1);
-        ASSERT_EQ(h.messages.Messages().size(), written ? 0U : 1U);
-        if (!written) {  // the "Cannot Write" case, told clearer
+        EXPECT_EQ(h.messages.Messages().size(), written ? 0U : 1U);
+        if (!h.messages.Messages().empty()) {  // the "Cannot Write" case, told clearer
             EXPECT_EQ(h.messages.Messages()[0].icon, MessageIcon::Information);
         }
         EXPECT_EQ(h.window.Opened().size(), written ? 1U : 0U);
