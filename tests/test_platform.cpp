@@ -178,7 +178,7 @@ TEST(HostFiles, ExportNeverWritesThroughOrOverWhatStandsUnderThePicturesName) {
         if (!h.messages.Messages().empty()) {  // the "Cannot Write" case, told clearer
             EXPECT_EQ(h.messages.Messages()[0].icon, MessageIcon::Information);
         }
-        EXPECT_EQ(h.window.Opened().size(), written ? 1U : 0U);
+        EXPECT_EQ(h.window.opened.size(), written ? 1U : 0U);
         EXPECT_EQ(Slurp(outside), "outside");
         EXPECT_EQ(Slurp(folder / "song.mp3"), mp3);
         EXPECT_EQ(fs::last_write_time(fs::canonical(folder / "song.mp3")), mtime);
@@ -216,7 +216,7 @@ TEST(HostFiles, ExportThatCannotBeWrittenWholeLeavesTheFolderAsItWas) {
     EXPECT_EQ(result, -1);
     ASSERT_EQ(h.messages.Messages().size(), 1U);
     EXPECT_NE(h.messages.Messages()[0].text.find("could not be written"), std::string::npos);
-    EXPECT_TRUE(h.window.Opened().empty());
+    EXPECT_TRUE(h.window.opened.empty());
     EXPECT_EQ(Slurp(temp.Path() / "image.png"), "old");
     EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), {}), 2);
 }

@@ -73,27 +73,21 @@ class Window : public ::testing::Test {
     Names texts_;
 };
 
-// The drives' real folders, but one folder holds as many sub-folders as asked, in the listing
-// only.
+// The drives' real folders, but "C:\\Windows" holds 33,000 sub-folders, in the listing only.
 class ManyFolders final : public HostFolderAccess {
   public:
-    ManyFolders(std::vector<Drive> drives, std::string folder, int count)
-        : HostFolderAccess(std::move(drives)), folder_(std::move(folder)), count_(count) {}
+    using HostFolderAccess::HostFolderAccess;
     std::optional<std::vector<FoundEntry>> Find(std::string_view pattern) const override {
         std::vector<FoundEntry> entries;
-        for (int i = 0; pattern == folder_ + "\\*" && i < count_; ++i) {
+        for (int i = 0; pattern == "C:\\Windows\\*" && i < 33000; ++i) {
             entries.push_back({std::to_string(i), kAttrDirectory});
         }
         return entries.empty() ? HostFolderAccess::Find(pattern) : entries;
     }
     std::uint32_t Attributes(std::string_view path) const override {
-        return path.starts_with(folder_ + "\\") ? kAttrDirectory
-                                                : HostFolderAccess::Attributes(path);
+        return path.starts_with("C:\\Windows\\") ? kAttrDirectory
+                                                 : HostFolderAccess::Attributes(path);
     }
-
-  private:
-    std::string folder_;
-    int count_;
 };
 
 }  // namespace
@@ -165,7 +159,7 @@ TEST_F(Window, ListsDrivesButRemovableOnesAndEveryVisibleSubFolder) {
         {'D', at("no medium"), kDriveCdRom}, {'E', at("e"), kDriveFixed},
         {'F', at("f"), kDriveRemote},        {'G', at("g"), kDriveRamDisk},
         {'H', at("h"), kDriveUnknown},       {'I', at("i"), kDriveNoRoot}};
-    folders_ = std::make_shared<ManyFolders>(drives, "C:\\Windows", 33000);
+    folders_ = std::make_shared<ManyFolders>(drives);
     auto& w = Open(drives);
     Names texts;
     Names images;

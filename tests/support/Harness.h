@@ -26,21 +26,15 @@ inline std::string Dump(const veltrane::ListPane& pane, int columns) {
 
 // Window operations that keep what was done to them: the pointer, the redrawing depth and the
 // files handed to the shell.
-class RecordingWindowOps final : public veltrane::WindowOps {
-  public:
-    void SetBusyPointer(bool busy) override { busy_ = busy; }
-    void SuspendRedraw() override { ++suspended_; }
-    void ResumeRedraw() override { --suspended_; }
-    void ShellOpen(const std::string& path) override { opened_.push_back(path); }
+struct RecordingWindowOps final : veltrane::WindowOps {
+    void SetBusyPointer(bool on) override { busy = on; }
+    void SuspendRedraw() override { ++suspendDepth; }
+    void ResumeRedraw() override { --suspendDepth; }
+    void ShellOpen(const std::string& path) override { opened.push_back(path); }
 
-    bool Busy() const { return busy_; }
-    int SuspendDepth() const { return suspended_; }
-    const std::vector<std::string>& Opened() const { return opened_; }
-
-  private:
-    bool busy_ = false;
-    int suspended_ = 0;
-    std::vector<std::string> opened_;
+    bool busy = false;
+    int suspendDepth = 0;
+    std::vector<std::string> opened;
 };
 
 // The files in memory and the recording window, ahead of the bundle that uses them.
