@@ -176,6 +176,7 @@ frmMain::frmMain(ViewerHost host, QWidget* parent)
             [this](QTreeWidgetItem* item, int) { TreeView1_NodeClick(item); });
     // A selection moved with the keyboard is a click on the row it moved to.
     ListView4.moved = [this] { ListView4_ItemClick(ListView4.currentIndex()); };
+    ListView1.moved = [this] { ListView1_ItemClick(ListView1.currentItem()); };
     TreeView1.moved = [this] { TreeView1_NodeClick(TreeView1.currentItem()); };
 
     Form_Load();

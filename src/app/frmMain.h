@@ -52,11 +52,11 @@ class frmMain : public QWidget, private MessageBox, private WindowOps {
 
     // The controls, named as the design names them; children of the window.
     KeyboardMoves<QTreeWidget> TreeView1;
-    KeyboardMoves<QListView> ListView4;  // file list
-    QTreeWidget ListView1;               // ID3v2
-    QTreeWidget ListView2;               // ID3v1
-    QTreeWidget ListView3;               // MPEG
-    QPlainTextEdit Text1;                // lyrics
+    KeyboardMoves<QListView> ListView4;    // file list
+    KeyboardMoves<QTreeWidget> ListView1;  // ID3v2
+    QTreeWidget ListView2;                 // ID3v1
+    QTreeWidget ListView3;                 // MPEG
+    QPlainTextEdit Text1;                  // lyrics
 
     const AnalysisState& State() const { return state_; }
     RowList& FileList() { return fileList_; }
