@@ -204,6 +204,8 @@ TEST(FormatFrameValue, FormsEachFramesValueAndReportsALengthThatIsNoNumber) {
         {"TLEN", utf16, "", "ReadID3dPAT"},
         {"TSIZ", Text(""), "", "ReadID3dPAT"},
         {"TSIZ", Text(std::string(" 4096 \0junk", 11)), "4096 bytes", ""},
+        {"TSIZ", Text("1e999"), "", "ReadID3dPAT"},  // too large for a number: an overflow
+        {"TSIZ", Text("-1e-999"), "0 bytes", ""},    // too small: zero
         {"PCNT", "", "File has been played 0 times", ""},
         {"TIT2", utf16, utf16, ""},  // the encoding byte goes only when it is zero
     };
