@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "analysis/mod_AnalysisDriver.h"
+#include "analysis/mod_AnalysisBundle.h"
 #include "id3v2/mod_MP3__ID3TAGDefinitions.h"
 #include "mpeg/mod_MP3_BinaryHeader.h"
 #include "support/Mp3Builder.h"
@@ -79,16 +79,10 @@ BENCHMARK(BM_SequentialRead8MiB)->Unit(benchmark::kMillisecond);
 void BM_AnalyseTypical(benchmark::State& state) {
     InitId3Definitions();
     HostFileAccess files;
-    MemoryMessageBox messages;
-    MemoryWindowOps window;
-    MemoryListPane id3v2, id3v1, mpeg;
-    MemoryTextPane lyrics;
-    ResultPanes panes{id3v2, id3v1, mpeg, lyrics};
-    Services services{files, messages, window};
-    AnalysisState analysis;
-    analysis.sActualFile = (Folder() / "typical.mp3").string();
+    AnalysisBundle analysis(files);
+    const std::string path = (Folder() / "typical.mp3").string();
     for (auto _ : state) {
-        AnalyseActualFile(analysis, panes, services);
+        analysis.Analyse(path);
     }
 }
 BENCHMARK(BM_AnalyseTypical);

@@ -53,7 +53,7 @@ struct Viewer {
         ViewerHost host;
         host.drives = {{'C', root.string(), kDriveFixed}};
         host.showMessage = [](const std::string&, const std::string&, MessageIcon) {};
-        host.shellOpen = [](const std::string&) {};
+        host.shellOpen = [](const std::string&) { return true; };
         window = std::make_unique<frmMain>(host);
         window->show();
         QApplication::processEvents();

@@ -3,8 +3,10 @@
 // failing in turn.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <functional>
 
+#include "common/mod__HelperFunctions.h"
 #include "picture/mod_MP3ID3_Picture.h"
 #include "support/Harness.h"
 #include "support/Mp3Builder.h"
@@ -34,12 +36,16 @@ using Reader = std::function<void(MemoryFileAccess&, MemoryMessageBox&)>;
 // must close what it opened.
 void Sweep(const std::string& good, const Reader& run) {
     const auto once = [&](const std::string& bytes, long failing) {
+        // Any check that fails inside the run names the cut and the failing read.
+        SCOPED_TRACE("file cut to " + std::to_string(bytes.size()) + " of " +
+                     std::to_string(good.size()) + " bytes, read " + std::to_string(failing) +
+                     (failing < 0 ? " (none)" : "") + " failing");
         MemoryFileAccess files;
         MemoryMessageBox messages;
         files.Put("f.mp3", bytes);
         files.failRead = failing;
         run(files, messages);
-        EXPECT_EQ(files.openHandles, 0) << bytes.size() << " bytes, read " << failing << " failing";
+        EXPECT_EQ(files.openHandles, 0);
         return files.reads;
     };
     for (std::size_t cut = 0; cut < good.size(); ++cut) {
@@ -78,8 +84,8 @@ Export Click(const std::string& file, const std::string& tag = "APIC",
         e.messages +=
             m.title + ": " + m.text + " (" + std::to_string(static_cast<int>(m.icon)) + ")\n";
     }
-    e.opened = h.window.Opened();
-    EXPECT_FALSE(h.window.Busy());
+    e.opened = h.window.opened;
+    EXPECT_FALSE(h.window.busy);
     EXPECT_EQ(h.files.openHandles, 0);
     return e;
 }
@@ -100,7 +106,7 @@ TEST(AnalysisDriver, ShowsEachFileOnItsOwnOpeningItOnceAReader) {
     h.state.sActualPath = "C:\\Music";
     AnalyseListedFile(h.state, "all.mp3", h.panes, h.services);
     EXPECT_EQ(h.files.opens, 5);
-    EXPECT_EQ(h.files.openHandles + h.window.SuspendDepth(), 0);
+    EXPECT_EQ(h.files.openHandles + h.window.suspendDepth, 0);
     EXPECT_TRUE(h.state.Presence.HasID3v2 && h.state.Presence.HasID3v1 &&
                 h.state.Presence.HasLyrics3);
     EXPECT_EQ(h.mpegPane.CellText(1, 1), "4232    (0x1088)");
@@ -232,7 +238,7 @@ TEST(AnalysisDriver, EndsEachStepThatFailsWithItsMessage) {
     }
     EXPECT_EQ(titles, "BinHeader ReadID3nfo ReadID1 GetLyrics ");
     EXPECT_FALSE(h.state.Presence.HasID3v2);
-    EXPECT_EQ(h.window.SuspendDepth(), 0);
+    EXPECT_EQ(h.window.suspendDepth, 0);
 
     h.files.onOpen = nullptr;
     h.messages.Clear();
@@ -240,24 +246,40 @@ TEST(AnalysisDriver, EndsEachStepThatFailsWithItsMessage) {
     h.files.onOpen = [] { throw std::runtime_error("device not ready"); };
     std::string name;
     EXPECT_EQ(PictureRowClick(h.state, "APIC", h.services, "out", true, name), -1);
-    EXPECT_FALSE(h.window.Busy());
+    EXPECT_FALSE(h.window.busy);
     ASSERT_EQ(h.messages.Messages().size(), 1U);
     EXPECT_EQ(h.messages.Messages()[0].title + ": " + h.messages.Messages()[0].text,
               "Showpicture: device not ready");
-    EXPECT_TRUE(h.window.Opened().empty());
+    EXPECT_TRUE(h.window.opened.empty());
+}
+
+// The window's toolkit sets the C library's locale from the desktop; a comma as decimal mark
+// must change no number read from a tag (a size, a length, a Lyrics3 field's length "002.7")
+// or printed into a pane (a huge play counter).
+TEST(AnalysisDriver, ReadsAndPrintsNumbersTheSameUnderACommaDecimalLocale) {
+    const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+    ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr) << "dev/test makes de_DE.UTF-8";
+    ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+    Harness h;
+    h.Analyse("song.mp3",
+              Id3v2(3, Frame23("TSIZ", Text("2.7")) + Frame23("TLEN", Text("61999.5e0")) +
+                           Frame23("PCNT", "\x01" + std::string(kMaxExactCounterBytes, '\0'))) +
+                  MpegFrame() + std::string(6000, 'x') + "LYRICSBEGINLYR002.7words000024LYRICS200" +
+                  Id3v1({"T", "", "", "", "", 0, 0}));
+    std::setlocale(LC_NUMERIC, previous.c_str());
+    EXPECT_EQ(Dump(h.id3v2Pane, 3).substr(19),
+              "TLEN\tLength\t00:01:01\nPCNT\tPlay counter\tFile has been played 1.415461E+9864 "
+              "times\nTSIZ\tSize\t3 bytes\n");
+    EXPECT_EQ(h.state.Lyrics.Lyrics, "wor");
 }
 
 // Each reader in turn meets every cut of the file and each failing read, as the driver runs it.
 TEST(FaultSweep, EveryReaderEndsInADocumentedState) {
-    Sweep(EveryTag(), [](MemoryFileAccess& files, MemoryMessageBox& messages) {
-        AnalysisState state;
-        state.sActualFile = "f.mp3";
-        MemoryWindowOps window;
-        MemoryListPane id3v2, id3v1, mpeg;
-        MemoryTextPane lyrics;
-        ResultPanes panes{id3v2, id3v1, mpeg, lyrics};
-        Services services{files, messages, window};
-        AnalyseActualFile(state, panes, services);
+    Sweep(EveryTag(), [](MemoryFileAccess& files, MemoryMessageBox&) {
+        AnalysisBundle run(files);
+        run.Analyse("f.mp3");
+        const MemoryMessageBox& messages = run.messages;
+        const AnalysisState& state = run.state;
         const TagPresence& p = state.Presence;
         EXPECT_EQ(p.HasLyrics3, p.Lyrics3EndFound);
         EXPECT_TRUE(p.HasID3v2 || p.ID3v2Version == 0);

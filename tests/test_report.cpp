@@ -208,7 +208,10 @@ TEST(ReportToolItself, PrintsWhatTheGoldenFilesHold) {
         const std::string command =
             "cd " VELTRANE_SAMPLE_DIR " && " VELTRANE_REPORT_TOOL " " + args + " 2>&1";
         FILE* pipe = ::popen(command.c_str(), "r");
-        ASSERT_NE(pipe, nullptr);
+        EXPECT_NE(pipe, nullptr) << args;
+        if (pipe == nullptr) {
+            continue;
+        }
         std::string out(1 << 16, '\0');
         out.resize(std::fread(out.data(), 1, out.size(), pipe));
         EXPECT_EQ(WEXITSTATUS(::pclose(pipe)), status) << args;

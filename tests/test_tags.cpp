@@ -126,7 +126,10 @@ TEST(GetLyrics, ReportsAnImpossibleLengthAndKeepsWhatWasSetBefore) {
     for (const auto& [length, message] : cases) {
         const auto r = ReadLyrics(kAudio + "LYRICSBEGIN" + "AUT00002Me" + "INF" + length + "xyz" +
                                   "LYRICS200");
-        ASSERT_EQ(r.messages.size(), 1U) << length;
+        EXPECT_EQ(r.messages.size(), 1U) << length;
+        if (r.messages.size() != 1U) {
+            continue;  // the next row is still checked
+        }
         EXPECT_EQ(r.messages[0].text, message);
         EXPECT_EQ(r.messages[0].title, "GetLyrics");
         EXPECT_EQ(r.messages[0].icon, MessageIcon::None);

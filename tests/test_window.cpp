@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QScrollBar>
 #include <QTest>
 
 #include "app/frmMain.h"
@@ -29,11 +30,17 @@ class Window : public ::testing::Test {
         ViewerHost host;
         host.drives =
             drives.empty() ? std::vector<Drive>{{'C', temp_.Path().string(), kDriveFixed}} : drives;
-        host.shellOpen = [this](const std::string& path) { opened_.push_back(path); };
-        host.showMessage = [this](const std::string&, const std::string& title, MessageIcon) {
+        host.folders = folders_;
+        host.shellOpen = [this](const std::string& path) {
+            opened_.push_back(path);
+            return desktopOpens_;
+        };
+        host.showMessage = [this](const std::string& text, const std::string& title,
+                                  MessageIcon icon) {
             // The title, and the file list's selected row while the box is up.
             messages_.push_back(title + " " +
                                 std::to_string(window_->ListView4.currentIndex().row()));
+            texts_.push_back(text + (icon == MessageIcon::Information ? " (information)" : ""));
         };
         host.pictureFolder = (temp_.Path() / "pictures").string();
         window_ = std::make_unique<frmMain>(host);
@@ -44,7 +51,10 @@ class Window : public ::testing::Test {
     static void Click(QTreeWidget& view, QTreeWidgetItem* item) {
         ASSERT_NE(item, nullptr);
         view.scrollToItem(item);
-        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.visualItemRect(item).center());
+        // Near the text's start: a long name's middle may lie beyond the view's right edge.
+        const QRect rect = view.visualItemRect(item);
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {},
+                          QPoint(rect.left() + std::min(rect.width() / 2, 30), rect.center().y()));
     }
     static void ClickFile(frmMain& w, int row) {
         const QModelIndex index = w.ListView4.model()->index(row, 0);
@@ -55,9 +65,29 @@ class Window : public ::testing::Test {
     }
 
     TempFolder temp_;
+    std::shared_ptr<FolderAccess> folders_;  // the drives' own folders when null
+    bool desktopOpens_ = true;
     std::unique_ptr<frmMain> window_;
     Names opened_;
     Names messages_;
+    Names texts_;
+};
+
+// The drives' real folders, but "C:\\Windows" holds 33,000 sub-folders, in the listing only.
+class ManyFolders final : public HostFolderAccess {
+  public:
+    using HostFolderAccess::HostFolderAccess;
+    std::optional<std::vector<FoundEntry>> Find(std::string_view pattern) const override {
+        std::vector<FoundEntry> entries;
+        for (int i = 0; pattern == "C:\\Windows\\*" && i < 33000; ++i) {
+            entries.push_back({std::to_string(i), kAttrDirectory});
+        }
+        return entries.empty() ? HostFolderAccess::Find(pattern) : entries;
+    }
+    std::uint32_t Attributes(std::string_view path) const override {
+        return path.starts_with("C:\\Windows\\") ? kAttrDirectory
+                                                 : HostFolderAccess::Attributes(path);
+    }
 };
 
 }  // namespace
@@ -69,7 +99,8 @@ TEST_F(Window, BrowsesFoldersAndShowsTheClickedFilesPanes) {
     auto& w = Open();
     EXPECT_EQ(w.windowTitle(), "MP3 TAG Veltrane");
     QStringList columns;
-    for (const QTreeWidget* pane : {&w.ListView1, &w.ListView2, &w.ListView3}) {
+    for (const QTreeWidget* pane :
+         {static_cast<QTreeWidget*>(&w.ListView1), &w.ListView2, &w.ListView3}) {
         for (int c = 0; c < pane->columnCount(); ++c) {
             columns << pane->headerItem()->text(c);
         }
@@ -124,17 +155,13 @@ TEST_F(Window, ListsDrivesButRemovableOnesAndEveryVisibleSubFolder) {
         std::filesystem::create_directories(at(folder));
     }
     temp_.Write("drives/c/boot.ini", "");
-    for (int i = 0; i < 33000; ++i) {
-        std::filesystem::create_directories(at("c/Windows") + "/" + std::to_string(i));
-    }
-    auto& w = Open({{'A', at("a"), kDriveRemovable},
-                    {'C', at("c"), kDriveFixed},
-                    {'D', at("no medium"), kDriveCdRom},
-                    {'E', at("e"), kDriveFixed},
-                    {'F', at("f"), kDriveRemote},
-                    {'G', at("g"), kDriveRamDisk},
-                    {'H', at("h"), kDriveUnknown},
-                    {'I', at("i"), kDriveNoRoot}});
+    const std::vector<Drive> drives = {
+        {'A', at("a"), kDriveRemovable},     {'C', at("c"), kDriveFixed},
+        {'D', at("no medium"), kDriveCdRom}, {'E', at("e"), kDriveFixed},
+        {'F', at("f"), kDriveRemote},        {'G', at("g"), kDriveRamDisk},
+        {'H', at("h"), kDriveUnknown},       {'I', at("i"), kDriveNoRoot}};
+    folders_ = std::make_shared<ManyFolders>(drives);
+    auto& w = Open(drives);
     Names texts;
     Names images;
     for (int i = 0; i < w.TreeView1.topLevelItemCount(); ++i) {
@@ -212,9 +239,77 @@ TEST_F(Window, SortsTheId3v2PaneExportsTheBlueRowsPictureAndShowsMessagesOverThe
     EXPECT_EQ(w.minimumSize(), w.maximumSize());
 }
 
+// What a user met: a refilled file list kept its old scroll position; arrow keys moved the
+// highlight without analysing or listing; the tree cut long names; a name holding "\\" opened
+// nothing; a picture nothing opens vanished silently; boxes carried the program's name in their
+// titles; images were small ones scaled up, and the window had no icon of its own.
+TEST_F(Window, ShowsWhatTheKeyboardSelectsFromTheTopAndTellsWhereAPictureWent) {
+    for (int i = 0; i < 40; ++i) {
+        temp_.Write("Many/" + std::to_string(100 + i) + ".mp3", MpegFrame());
+    }
+    temp_.Write("back\\slash.mp3", MpegFrame(33000));
+    std::filesystem::create_directories(temp_.Path() / "Music" / std::string(60, 'L') / "M");
+    temp_.Write("pic.mp3", Id3v2(3, Frame23("APIC", ApicData("image/png", "", "\x89PNG"))));
+    desktopOpens_ = false;
+    auto& w = Open();
+    QTreeWidgetItem* drive = w.TreeView1.topLevelItem(0);
+    w.TreeView1.expandItem(drive);
+    EXPECT_EQ(w.ListView4.model()->index(0, 0).data().toString(), "back\\slash.mp3");
+    ClickFile(w, 0);
+    EXPECT_EQ(w.MpegPane().CellText(0, 1), "33000");  // the file itself, not "0 BYTE SIZE"
+
+    // Keys move the selection and analyse what they select; no other key does anything.
+    const auto key = [&](QWidget& view, Qt::Key k, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::keyClick(&view, k, modifiers);
+        return w.State().sActualFile;
+    };
+    EXPECT_EQ(key(w.ListView4, Qt::Key_Down), "C:\\pic.mp3");
+    EXPECT_EQ(key(w.ListView4, Qt::Key_End), "C:\\root.mp3");
+    EXPECT_EQ(key(w.ListView4, Qt::Key_Home), "C:\\back/slash.mp3");
+    QTest::keyClicks(&w.ListView4, "pi");
+    EXPECT_EQ(key(w.ListView4, Qt::Key_Space, Qt::ControlModifier), "C:\\pic.mp3");
+    EXPECT_EQ(key(w.ListView4, Qt::Key_A, Qt::ControlModifier), "C:\\pic.mp3");
+    EXPECT_EQ(w.ListView4.selectionModel()->selectedIndexes(),
+              QModelIndexList{w.ListView4.currentIndex()});
+    w.TreeView1.setCurrentItem(drive);
+    key(w.TreeView1, Qt::Key_Down);
+    EXPECT_EQ(w.State().sActualPath, "C:\\Many");
+
+    // A refilled list starts at its first row.
+    w.ListView4.scrollToBottom();
+    ASSERT_GT(w.ListView4.verticalScrollBar()->value(), 0);
+    Click(w.TreeView1, drive->child(0));
+    EXPECT_EQ(w.ListView4.verticalScrollBar()->value(), 0);
+
+    // The tree scrolls sideways to a long name.
+    w.TreeView1.expandItem(drive->child(1));
+    QCoreApplication::processEvents();
+    EXPECT_GT(w.TreeView1.horizontalScrollBar()->maximum(), 0);
+
+    // A picture no program opens: the box says where it went.
+    Click(w.TreeView1, drive);
+    ClickFile(w, 1);
+    w.ListView1.setCurrentItem(w.ListView1.topLevelItem(0));
+    QTest::keyClick(&w.ListView1, Qt::Key_Down);  // onto the picture row, as a click on it
+    ASSERT_EQ(opened_.size(), 1U);
+    EXPECT_EQ(messages_.back() + ": " + texts_.back(),
+              "Showpicture 1: No program on this desktop opens the picture. It was written to\n" +
+                  opened_[0] + " (information)");
+
+    EXPECT_EQ(MakeMessageBox("text", "GetPicture", MessageIcon::None, &w)->windowTitle(),
+              "GetPicture");
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "veltrane");  // nothing appended
+    for (const QIcon& icon : {w.windowIcon(), drive->icon(0)}) {
+        const QImage sharp = icon.pixmap(QSize(16, 16), 2.0).toImage();
+        EXPECT_EQ(sharp.size(), QSize(32, 32));
+        EXPECT_NE(sharp, icon.pixmap(QSize(16, 16), 1.0).toImage().scaled(32, 32));
+    }
+}
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    SetUpApplication();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

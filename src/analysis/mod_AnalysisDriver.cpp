@@ -22,6 +22,19 @@ class RedrawSuspended {
     WindowOps& window_;
 };
 
+// The busy pointer is taken back on every way out of an export, before any message of the
+// click's own is shown.
+class BusyPointer {
+  public:
+    explicit BusyPointer(WindowOps& window) : window_(window) { window_.SetBusyPointer(true); }
+    ~BusyPointer() { window_.SetBusyPointer(false); }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+
+  private:
+    WindowOps& window_;
+};
+
 // A reader and its display: memory running out anywhere in them ends the step with the
 // reader's message, and the next step runs.
 template <typename Step>
@@ -74,16 +87,14 @@ int PictureRowClick(AnalysisState& state, std::string_view tagText, Services& se
         return kPictureNotTried;
     }
     try {
-        services.Window.SetBusyPointer(true);
+        const BusyPointer busy(services.Window);
         const int result = ExportPicture(services.Files, services.Messages, state.sActualFile,
                                          state.Id3v2Header, state.Id3v2Frames, folder, outName);
         if (result > 0 && openAfter) {
             services.Window.ShellOpen(outName);
         }
-        services.Window.SetBusyPointer(false);
         return result;
     } catch (const std::exception& fault) {
-        services.Window.SetBusyPointer(false);
         services.Messages.Show(fault.what(), "Showpicture", MessageIcon::None);
         return kPictureFailed;
     }

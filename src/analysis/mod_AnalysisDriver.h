@@ -16,8 +16,9 @@
 
 namespace veltrane {
 
-// Owned by the main window for its whole life; every analysis overwrites it in place, and
-// what a reader does not reset stays from the file before.
+// One per front end that analyses (the window, each job of the report tool) for as long as it
+// runs; every analysis overwrites it in place, and what a reader does not reset stays from the
+// file before.
 struct AnalysisState {
     std::string sActualPath;  // current folder, no trailing "\"
     NodeId tActualNode = kNoNode;

@@ -8,6 +8,7 @@
 #include <QHelpEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QToolTip>
 #include <QUrl>
@@ -40,15 +41,57 @@ void SetUpReport(QTreeWidget& view, const QStringList& columns, const QList<int>
 
 }  // namespace
 
+namespace {
+
+// Whether the desktop names a program for the file's type. Without the desktop's own query
+// tool the open is tried and its own answer taken.
+bool DesktopHasProgramFor(const QString& path) {
+    const QString query = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (query.isEmpty()) {
+        return true;
+    }
+    const auto ask = [&](const QStringList& arguments) {
+        QProcess process;
+        process.start(query, arguments);
+        return process.waitForFinished(5000)
+                   ? QString::fromUtf8(process.readAllStandardOutput()).trimmed()
+                   : QString();
+    };
+    const QString type = ask({QStringLiteral("query"), QStringLiteral("filetype"), path});
+    return !type.isEmpty() &&
+           !ask({QStringLiteral("query"), QStringLiteral("default"), type}).isEmpty();
+}
+
+}  // namespace
+
 ViewerHost DefaultViewerHost() {
     ViewerHost host;
     host.drives = HostDrives();
     host.shellOpen = [](const std::string& hostPath) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(hostPath)));
+        const QString path = QString::fromStdString(hostPath);
+        return DesktopHasProgramFor(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     };
     const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
     host.pictureFolder = (cache.isEmpty() ? QDir::tempPath() + "/veltrane" : cache).toStdString();
     return host;
+}
+
+void SetUpApplication() {
+    // No display name: the toolkit would append it to every window's title, and a message
+    // box's title is the name of the operation alone.
+    QApplication::setApplicationName(QStringLiteral("veltrane"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("veltrane"));
+    QApplication::setWindowIcon(ApplicationIcon());
+}
+
+std::unique_ptr<QMessageBox> MakeMessageBox(const QString& text, const QString& title,
+                                            MessageIcon icon, QWidget* parent) {
+    const QMessageBox::Icon shown = icon == MessageIcon::Critical      ? QMessageBox::Critical
+                                    : icon == MessageIcon::Information ? QMessageBox::Information
+                                                                       : QMessageBox::NoIcon;
+    auto box = std::make_unique<QMessageBox>(shown, title, text, QMessageBox::Ok, parent);
+    box->setWindowTitle(title);
+    return box;
 }
 
 frmMain::frmMain(ViewerHost host, QWidget* parent)
@@ -61,21 +104,26 @@ frmMain::frmMain(ViewerHost host, QWidget* parent)
       Text1(this),
       host_(std::move(host)),
       files_(RootsOf(host_.drives)),
-      folders_(host_.drives),
+      folders_(host_.folders ? host_.folders : std::make_shared<HostFolderAccess>(host_.drives)),
       tree_(TreeView1, ImageList2),
       fileList_(ListView4),
       id3v2Pane_(ListView1, TextKind::Cp1252),
       id3v1Pane_(ListView2, TextKind::Cp1252),
       mpegPane_(ListView3, TextKind::Cp1252),
       lyricsPane_(Text1),
-      folderTree_{tree_, List1, folders_},
+      folderTree_{tree_, List1, *folders_},
       panes_{id3v2Pane_, id3v1Pane_, mpegPane_, lyricsPane_},
       services_{files_, *this, *this} {
     setWindowTitle(QStringLiteral("MP3 TAG Veltrane"));
-    setWindowIcon(QIcon::fromTheme(QStringLiteral("veltrane"), ImageList2.Get("disc")));
+    setWindowIcon(ApplicationIcon());
 
     TreeView1.setObjectName("TreeView1");
     TreeView1.setHeaderHidden(true);
+    // Deep and long folder names can be read: the tree scrolls sideways, as the designed
+    // desktop's tree views do.
+    TreeView1.header()->setStretchLastSection(false);
+    TreeView1.header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    TreeView1.setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     TreeView1.setGeometry(Twips(0, 0, 3495, 3855));
 
     SetUpReport(ListView2, {"Item", "Value"}, {95});
@@ -126,6 +174,10 @@ frmMain::frmMain(ViewerHost host, QWidget* parent)
             [this](QTreeWidgetItem* item) { TreeView1_Expand(item); });
     connect(&TreeView1, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item, int) { TreeView1_NodeClick(item); });
+    // A selection moved with the keyboard is a click on the row it moved to.
+    ListView4.moved = [this] { ListView4_ItemClick(ListView4.currentIndex()); };
+    ListView1.moved = [this] { ListView1_ItemClick(ListView1.currentItem()); };
+    TreeView1.moved = [this] { TreeView1_NodeClick(TreeView1.currentItem()); };
 
     Form_Load();
 }
@@ -172,7 +224,15 @@ void frmMain::ListView1_ItemClick(QTreeWidgetItem* item) {
         CreateFolders(host_.pictureFolder);  // a failure shows as the export's "Cannot Write"
     }
     std::string written;
+    unopened_.clear();
     PictureRowClick(state_, tag, services_, host_.pictureFolder, true, written);
+    if (!unopened_.empty()) {
+        // Said once the busy pointer is back; the path is the host's, shown as UTF-8.
+        ShowBox(
+            QStringLiteral("No program on this desktop opens the picture. It was written to\n") +
+                QString::fromStdString(unopened_),
+            QStringLiteral("Showpicture"), MessageIcon::Information);
+    }
 }
 
 void frmMain::TreeView1_Expand(QTreeWidgetItem* item) {
@@ -183,7 +243,8 @@ void frmMain::TreeView1_NodeClick(QTreeWidgetItem* item) {
     if (item == nullptr) {
         return;
     }
-    veltrane::TreeView1_NodeClick(folderTree_, state_, fileList_, tree_.NodeOf(item));
+    veltrane::TreeView1_NodeClick(folderTree_, fileList_, tree_.NodeOf(item), state_.tActualNode,
+                                  state_.sActualPath);
     fileList_.Shown();
 }
 
@@ -202,17 +263,16 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmMain::Show(std::string_view text, std::string_view title, MessageIcon icon) {
+    ShowBox(QString::fromStdString(Cp1252ToUtf8(text)).replace("\r\n", "\n"),
+            ShownText(title, TextKind::Cp1252), icon);
+}
+
+void frmMain::ShowBox(const QString& text, const QString& title, MessageIcon icon) {
     if (host_.showMessage) {
-        host_.showMessage(std::string(text), std::string(title), icon);
+        host_.showMessage(text.toStdString(), title.toStdString(), icon);
         return;
     }
-    const QMessageBox::Icon shown = icon == MessageIcon::Critical      ? QMessageBox::Critical
-                                    : icon == MessageIcon::Information ? QMessageBox::Information
-                                                                       : QMessageBox::NoIcon;
-    QMessageBox box(shown, ShownText(title, TextKind::Cp1252),
-                    QString::fromStdString(Cp1252ToUtf8(text)).replace("\r\n", "\n"),
-                    QMessageBox::Ok, this);
-    box.exec();
+    MakeMessageBox(text, title, icon, this)->exec();
 }
 
 void frmMain::SetBusyPointer(bool busy) {
@@ -232,8 +292,8 @@ void frmMain::ResumeRedraw() {
 }
 
 void frmMain::ShellOpen(const std::string& path) {
-    if (host_.shellOpen) {
-        host_.shellOpen(path);
+    if (host_.shellOpen && !host_.shellOpen(path)) {
+        unopened_ = path;
     }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QListView>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTreeWidget>
 #include <QWidget>
@@ -20,18 +21,28 @@
 
 namespace veltrane {
 
-// What the window is given of the host. Tests replace the drives, the shell and the message
-// boxes; by default they are the machine's drives, the desktop's default handler and modal
-// message boxes.
+// What the window is given of the host. Tests replace the drives, the folders, the shell and
+// the message boxes; by default they are the machine's drives and folders, the desktop's
+// default handler and modal message boxes.
 struct ViewerHost {
     std::vector<Drive> drives;
-    std::function<void(const std::string& hostPath)> shellOpen;
+    std::shared_ptr<FolderAccess> folders;  // the drives' own folders when not given
+    // Opens a file with the desktop's program for it; false when the desktop has none.
+    std::function<bool(const std::string& hostPath)> shellOpen;
+    // The box's text and title as shown (UTF-8).
     std::function<void(const std::string& text, const std::string& title, MessageIcon icon)>
         showMessage;
     std::string pictureFolder;  // where an exported picture is written
 };
 
 ViewerHost DefaultViewerHost();
+
+// The application's name and icon; message boxes then carry exactly their own titles.
+void SetUpApplication();
+
+// A message box as the window shows it: the title exactly as given, the icon, an OK button.
+std::unique_ptr<QMessageBox> MakeMessageBox(const QString& text, const QString& title,
+                                            MessageIcon icon, QWidget* parent);
 
 class frmMain : public QWidget, private MessageBox, private WindowOps {
     Q_OBJECT
@@ -40,12 +51,12 @@ class frmMain : public QWidget, private MessageBox, private WindowOps {
     ~frmMain() override;
 
     // The controls, named as the design names them; children of the window.
-    QTreeWidget TreeView1;
-    QListView ListView4;    // file list
-    QTreeWidget ListView1;  // ID3v2
-    QTreeWidget ListView2;  // ID3v1
-    QTreeWidget ListView3;  // MPEG
-    QPlainTextEdit Text1;   // lyrics
+    KeyboardMoves<QTreeWidget> TreeView1;
+    KeyboardMoves<QListView> ListView4;    // file list
+    KeyboardMoves<QTreeWidget> ListView1;  // ID3v2
+    QTreeWidget ListView2;                 // ID3v1
+    QTreeWidget ListView3;                 // MPEG
+    QPlainTextEdit Text1;                  // lyrics
 
     const AnalysisState& State() const { return state_; }
     RowList& FileList() { return fileList_; }
@@ -68,6 +79,7 @@ class frmMain : public QWidget, private MessageBox, private WindowOps {
 
   private:
     void Show(std::string_view text, std::string_view title, MessageIcon icon) override;
+    void ShowBox(const QString& text, const QString& title, MessageIcon icon);
     void SetBusyPointer(bool busy) override;
     void SuspendRedraw() override;
     void ResumeRedraw() override;
@@ -75,7 +87,8 @@ class frmMain : public QWidget, private MessageBox, private WindowOps {
 
     ViewerHost host_;
     HostFileAccess files_;
-    HostFolderAccess folders_;
+    std::shared_ptr<FolderAccess> folders_;
+    std::string unopened_;  // a written picture the desktop has no program for
     ImageList ImageList2;
     MemoryScratchList List1;
     QtTreePane tree_;

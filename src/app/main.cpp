@@ -4,8 +4,7 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("veltrane"));
-    QApplication::setApplicationDisplayName(QStringLiteral("MP3 TAG Veltrane"));
+    veltrane::SetUpApplication();
     veltrane::frmMain window(veltrane::DefaultViewerHost());
     window.show();
     return QApplication::exec();

@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QHeaderView>
-#include <QStyle>
+#include <QPainter>
+#include <QPixmap>
+#include <QSvgRenderer>
 #include <memory>
 
 #include "common/mod__HelperFunctions.h"
@@ -26,6 +28,12 @@ class PaneItem final : public QTreeWidgetItem {
 };
 
 }  // namespace
+
+// A file name as the list shows it: a name can hold no "/", and the folder search lists a
+// host name's own "\\" as one (the drive form separates folders with "\\").
+QString ShownFileName(std::string_view bytes) {
+    return ShownText(bytes, TextKind::HostName).replace(QLatin1Char('/'), QLatin1Char('\\'));
+}
 
 QString ShownText(std::string_view bytes, TextKind kind) {
     if (kind == TextKind::Cp1252) {
@@ -113,7 +121,7 @@ QVariant QtFileList::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid() || index.row() >= RowCount()) {
         return {};
     }
-    return ShownText(names_[static_cast<std::size_t>(index.row())], TextKind::HostName);
+    return ShownFileName(names_[static_cast<std::size_t>(index.row())]);
 }
 
 void QtFileList::Clear() {
@@ -141,6 +149,8 @@ void QtFileList::Shown() {
         filling_ = false;
         endResetModel();
     }
+    // A refilled list shows its first row, as the panes do.
+    view_.scrollToTop();
 }
 
 std::string QtFileList::CellText(int row, int column) const {
@@ -152,7 +162,7 @@ std::string QtFileList::CellText(int row, int column) const {
 
 void QtFileList::SetToolTip(std::string_view text) {
     toolTip_ = std::string(text);
-    view_.setToolTip(ShownText(text, TextKind::HostName));
+    view_.setToolTip(ShownFileName(text));
 }
 
 void QtTextPane::SetText(std::string_view text) {
@@ -160,19 +170,55 @@ void QtTextPane::SetText(std::string_view text) {
     box_.setPlainText(QString::fromStdString(Cp1252ToUtf8(text_)).replace("\r\n", "\n"));
 }
 
+namespace {
+
+// An icon drawn from a built-in vector image at each size a screen may ask for.
+QIcon Drawn(const QString& resource, std::initializer_list<int> sizes) {
+    QSvgRenderer renderer(resource);
+    QIcon icon;
+    for (const int size : sizes) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        renderer.render(&painter);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+}  // namespace
+
 ImageList::ImageList() {
-    QStyle* style = QApplication::style();
-    const auto add = [&](const char* key, const char* themeName, QStyle::StandardPixmap fallback) {
-        icons_.insert(key, QIcon::fromTheme(themeName, style->standardIcon(fallback)));
-    };
-    add("none", "drive-removable-media", QStyle::SP_DriveHDIcon);
-    add("floppy", "media-floppy", QStyle::SP_DriveFDIcon);
-    add("disc", "drive-harddisk", QStyle::SP_DriveHDIcon);
-    add("cd", "drive-optical", QStyle::SP_DriveCDIcon);
-    add("net", "network-server", QStyle::SP_DriveNetIcon);
-    add("ram", "media-flash", QStyle::SP_DriveHDIcon);
-    add("folderclosed", "folder", QStyle::SP_DirClosedIcon);
-    add("folderopen", "folder-open", QStyle::SP_DirOpenIcon);
+    for (const char* key :
+         {"none", "floppy", "disc", "cd", "net", "ram", "folderclosed", "folderopen"}) {
+        icons_.insert(key, Drawn(QStringLiteral(":/images/%1.svg").arg(key), {16, 24, 32, 48}));
+    }
+}
+
+QIcon ApplicationIcon() {
+    return Drawn(QStringLiteral(":/veltrane.svg"), {16, 24, 32, 48, 64, 128, 256});
+}
+
+KeyUse KeyUseOf(const QKeyEvent& event) {
+    if ((event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) != 0) {
+        return KeyUse::Ignored;
+    }
+    switch (event.key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+            return KeyUse::Move;
+        default:
+            break;
+    }
+    const QString text = event.text();
+    return !text.isEmpty() && text.at(0).isPrint() ? KeyUse::TypeAhead : KeyUse::Ignored;
 }
 
 namespace {

@@ -6,9 +6,12 @@
 #include <QAbstractItemView>
 #include <QAbstractListModel>
 #include <QIcon>
+#include <QKeyEvent>
+#include <QListView>
 #include <QMap>
 #include <QPlainTextEdit>
 #include <QTreeWidget>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -67,7 +70,8 @@ class QtFileList final : public QAbstractListModel, public RowList {
   private:
     bool filling_ = false;
     QAbstractItemView& view_;
-    std::vector<std::string> names_;  // the host's bytes, shown decoded as UTF-8
+    // The host's bytes, shown decoded as UTF-8 with a "/" shown as the "\\" it stands for.
+    std::vector<std::string> names_;
     std::string toolTip_;
 };
 
@@ -82,9 +86,9 @@ class QtTextPane final : public TextPane {
     std::string text_;
 };
 
-// The image list: icons by key, from the desktop theme with the style's icons as fallback.
-// Icons stay as the theme gives them (vector images where it has them), so they are drawn
-// sharp at every scale factor.
+// The image list: the window's own drawings by key, drawn for 1x, 1.5x, 2x and 3x screens
+// from vector images built into the program, so that none is a small image scaled up whatever
+// the desktop's theme holds.
 class ImageList {
   public:
     ImageList();
@@ -92,6 +96,44 @@ class ImageList {
 
   private:
     QMap<QString, QIcon> icons_;
+};
+
+// The window's own icon, drawn for every usual size.
+QIcon ApplicationIcon();
+
+// Which keys a list or tree takes: the ones that move its current row (arrows, Home, End, Page
+// Up and Down) and typing the first letters of a row's text. Every other key does nothing.
+enum class KeyUse { Ignored, Move, TypeAhead };
+KeyUse KeyUseOf(const QKeyEvent& event);
+
+// A list view or tree whose keyboard only moves the selection; each move is told to moved, as
+// the designed desktop's list views fire their item-click event for it, so that the highlight
+// and what the panes show never disagree.
+template <typename View>
+class KeyboardMoves final : public View {
+  public:
+    using View::View;
+    std::function<void()> moved;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        const QPersistentModelIndex before = this->currentIndex();
+        switch (KeyUseOf(*event)) {
+            case KeyUse::Move:
+                View::keyPressEvent(event);
+                break;
+            case KeyUse::TypeAhead:
+                this->keyboardSearch(event->text());
+                event->accept();
+                break;
+            case KeyUse::Ignored:
+                event->ignore();
+                return;
+        }
+        if (this->currentIndex() != before && this->currentIndex().isValid() && moved) {
+            moved();
+        }
+    }
 };
 
 // The folder tree. A node shows its image, and its selected image while it is the current one.

@@ -43,12 +43,13 @@ void ListFiles(const FolderAccess& folders, std::string_view folderPath, std::st
     }
 }
 
-void TreeView1_NodeClick(FolderTree& ctx, AnalysisState& state, RowList& fileList, NodeId node) {
-    state.tActualNode = node;
+void TreeView1_NodeClick(FolderTree& ctx, RowList& fileList, NodeId node, NodeId& tActualNode,
+                         std::string& sActualPath) {
+    tActualNode = node;
     ctx.scratch.Clear();
     fileList.Clear();
     const std::string path = NodeFolderPath(ctx.tree, node);
-    state.sActualPath = path;
+    sActualPath = path;
     ListFiles(ctx.folders, path, "*.mp3", fileList);
 }
 

@@ -4,7 +4,6 @@
 #include <string>
 #include <string_view>
 
-#include "analysis/mod_AnalysisDriver.h"
 #include "browse/mod_LoadDirs.h"
 #include "platform/mod__DriveAPI.h"
 #include "platform/mod__Toolkit.h"
@@ -21,8 +20,10 @@ void ListSubFolders(const FolderAccess& folders, std::string_view folderPath, Sc
 void ListFiles(const FolderAccess& folders, std::string_view folderPath, std::string_view pattern,
                RowList& fileList);
 
-// A click on a folder node: it becomes the current folder and the file list shows its MP3s.
-// The panes and the analysis records stay as they are.
-void TreeView1_NodeClick(FolderTree& ctx, AnalysisState& state, RowList& fileList, NodeId node);
+// A click on a folder node: it becomes the current folder (its node and its path, written to
+// the two fields of the analysis state given) and the file list shows its MP3s. The panes and
+// the analysis records stay as they are.
+void TreeView1_NodeClick(FolderTree& ctx, RowList& fileList, NodeId node, NodeId& tActualNode,
+                         std::string& sActualPath);
 
 }  // namespace veltrane

@@ -1,8 +1,10 @@
 #include "common/mod__HelperFunctions.h"
 
 #include <array>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <limits>
+#include <system_error>
 #include <vector>
 
 namespace veltrane {
@@ -123,6 +125,64 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+// Where the first significant digit of an unsigned literal stands: the number of digits before
+// the point for a value of at least 1, minus the zeros after the point for a fraction, moved by
+// the exponent. Only its sign is used, to tell a literal too large for a double from one too small.
+std::int64_t DecimalMagnitude(std::string_view literal) {
+    std::size_t i = 0;
+    while (i < literal.size() && literal[i] == '0') {
+        ++i;
+    }
+    std::int64_t magnitude = 0;
+    while (i < literal.size() && IsDigit(literal[i])) {
+        ++magnitude;
+        ++i;
+    }
+    if (i < literal.size() && literal[i] == '.') {
+        ++i;
+        while (magnitude == 0 && i < literal.size() && literal[i] == '0') {
+            --magnitude;
+            ++i;
+        }
+        while (i < literal.size() && IsDigit(literal[i])) {
+            ++i;
+        }
+    }
+    std::int64_t exponent = 0;
+    if (i < literal.size()) {  // 'e', an optional sign, digits (saturated: only the sign matters)
+        ++i;
+        const bool negativeExponent = i < literal.size() && literal[i] == '-';
+        if (i < literal.size() && (literal[i] == '+' || literal[i] == '-')) {
+            ++i;
+        }
+        for (; i < literal.size() && IsDigit(literal[i]); ++i) {
+            exponent = std::min<std::int64_t>(exponent * 10 + (literal[i] - '0'), 1'000'000'000);
+        }
+        if (negativeExponent) {
+            exponent = -exponent;
+        }
+    }
+    return magnitude + exponent;
+}
+
+// The value of a literal that ScanNumber has put together, read the same under every locale (the
+// window's toolkit sets the C library's locale from the desktop, where a comma may be the decimal
+// mark). A value too large for a double is an infinity and one too small a zero, as strtod gives.
+double ParseLiteral(std::string_view literal) {
+    const bool negative = !literal.empty() && literal.front() == '-';
+    if (!literal.empty() && (literal.front() == '+' || literal.front() == '-')) {
+        literal.remove_prefix(1);
+    }
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(literal.data(), literal.data() + literal.size(),
+                                              value, std::chars_format::general);
+    static_cast<void>(end);
+    if (error == std::errc::result_out_of_range) {
+        value = DecimalMagnitude(literal) > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+    }
+    return negative ? -value : value;
+}
+
 // Scans a number from text, skipping blanks when skipInnerBlanks is set. Returns the value and
 // the position just behind the last character that belonged to the number (blanks included);
 // found is false when no digit was seen.
@@ -133,7 +193,7 @@ struct Scan {
 };
 
 Scan ScanNumber(std::string_view text, bool skipInnerBlanks) {
-    std::string literal;  // sign, digits, '.', 'e', exponent: what strtod is given
+    std::string literal;  // sign, digits, '.', 'e', exponent: what ParseLiteral is given
     std::size_t i = 0;
     auto skip = [&] {
         while (skipInnerBlanks && i < text.size() && IsBlank(text[i])) {
@@ -197,7 +257,7 @@ Scan ScanNumber(std::string_view text, bool skipInnerBlanks) {
         }
     }
     scan.found = true;
-    scan.value = std::strtod(literal.c_str(), nullptr);
+    scan.value = ParseLiteral(literal);
     return scan;
 }
 
@@ -288,9 +348,18 @@ std::string BigEndianToDecimal(std::string_view bytes, std::uint64_t zeroTail) {
             mantissa = 1.0;
             exponent += 1.0;
         }
+        // Printed without the locale, so the decimal mark is a point on every desktop.
         std::array<char, 64> buffer{};
-        std::snprintf(buffer.data(), buffer.size(), "%.6fE+%.0f", mantissa, exponent);
-        return buffer.data();
+        const auto mantissaEnd = std::to_chars(buffer.data(), buffer.data() + buffer.size(),
+                                               mantissa, std::chars_format::fixed, 6)
+                                     .ptr;
+        std::string out(buffer.data(), mantissaEnd);
+        out += "E+";
+        const auto exponentEnd = std::to_chars(buffer.data(), buffer.data() + buffer.size(),
+                                               static_cast<std::int64_t>(exponent))
+                                     .ptr;
+        out.append(buffer.data(), exponentEnd);
+        return out;
     }
     // 32-bit limbs, most significant first; repeated division by 10^9 yields nine digits a pass.
     std::vector<std::uint32_t> limbs;
@@ -327,9 +396,12 @@ std::string BigEndianToDecimal(std::string_view bytes, std::uint64_t zeroTail) {
     }
     std::string out = std::to_string(chunks.back());
     for (std::size_t i = chunks.size() - 1; i-- > 0;) {
-        std::array<char, 16> buffer{};
-        std::snprintf(buffer.data(), buffer.size(), "%09u", static_cast<unsigned>(chunks[i]));
-        out += buffer.data();
+        std::array<char, 9> digits{};
+        digits.fill('0');
+        const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), chunks[i]).ptr;
+        const auto length = static_cast<std::size_t>(end - digits.data());
+        out.append(digits.size() - length, '0');
+        out.append(digits.data(), length);
     }
     return out;
 }

@@ -12,6 +12,7 @@
 
 #include "platform/mod__FileAPI.h"
 #include "platform/mod__Toolkit.h"
+#include "tags/mod_Id3v2Marker.h"
 
 struct z_stream_s;  // zlib's stream state
 
@@ -37,14 +38,6 @@ struct Id3v2Frame {
     // Data; only the play counter's value depends on them.
     std::uint64_t TailZeros = 0;
 };
-
-// The "ID3" header at the start of a file, as every reader that looks for it decodes it.
-struct Id3v2Marker {
-    std::uint8_t Version = 0;  // the major version byte, whatever its value
-    std::uint8_t Flags = 0;
-    std::int32_t Size = 0;  // body size: base 128, each byte taken whole (bit 7 not cleared)
-};
-std::optional<Id3v2Marker> ReadId3v2Marker(ByteView& bytes);
 
 // The data of one frame, read front to back in chunks: the stored bytes [at, at + length) of
 // the view, or for a compressed frame what they inflate to. A compressed frame's data starts

@@ -13,7 +13,7 @@
 #include <cmath>
 
 #include "common/mod__HelperFunctions.h"
-#include "id3v2/mod_MP3ID3_TAG.h"
+#include "tags/mod_Id3v2Marker.h"
 
 namespace veltrane {
 

@@ -37,7 +37,8 @@ inline constexpr std::array<std::array<std::int32_t, 17>, 5> BitrateTable = {{
 }};
 
 // The tables above are compile-time constants; this start-up step has nothing left to fill and
-// is kept so that start-up runs in its documented order.
+// is kept so that start-up still runs its steps in order: the MPEG tables, then the genre
+// names and frame descriptions.
 void InitMpegTables();
 
 struct MpegHeaderInfo {

@@ -183,8 +183,10 @@ int ExportPicture(FileAccess& files, MessageBox& messages, const std::string& pa
         const std::uint64_t start = scan.Start();
         bool isImage = false;
         outName = PictureFileName(folder, scan.Mime(), isImage);
+        // Something standing under the picture's name is the "Cannot Write" case, told clearer.
         if (const auto problem = files.ReplaceProblem(outName, path)) {
-            throw PictureFault{*problem};
+            messages.Show(*problem, "GetPicture", MessageIcon::Information);
+            return kPictureFailed;
         }
         const auto output = files.CreateWrite(outName);
         if (!output) {

@@ -90,7 +90,7 @@ std::vector<Drive> HostDrives();
 // The drive map that file access uses for the same drives.
 DriveRoots RootsOf(const std::vector<Drive>& drives);
 
-class HostFolderAccess final : public FolderAccess {
+class HostFolderAccess : public FolderAccess {
   public:
     explicit HostFolderAccess(std::vector<Drive> drives)
         : drives_(std::move(drives)), roots_(RootsOf(drives_)) {}

@@ -107,13 +107,12 @@ std::optional<std::string> MapToHostPath(std::string_view path, const DriveRoots
     if (!root) {
         return std::nullopt;
     }
+    // "\" separates folders in the drive form, so a host name holding "\" is listed with "/",
+    // which no host name can hold, in its place: here each turns back into the other.
     std::string rest(path.substr(2));
-    // "/" is no separator of the drive form; a host name holding "\" is listed with "/" in its
-    // place, and such a path must open nothing rather than another file.
-    if (rest.find('/') != std::string::npos) {
-        return std::nullopt;
+    for (char& c : rest) {
+        c = c == '\\' ? '/' : c == '/' ? '\\' : c;
     }
-    std::replace(rest.begin(), rest.end(), '\\', '/');
     std::string host = *root;
     if (rest.empty()) {
         return host.empty() ? "/" : host;

@@ -109,9 +109,9 @@ class DriveRoots {
 };
 
 // A path in drive form ("C:\Music\a.mp3", "C:") becomes its host path ("/Music/a.mp3", "/"):
-// the drive's root, then the rest with every "\" turned into "/". Any other path is a host path
-// and is returned unchanged. nullopt for a drive letter that has no root, and for a drive path
-// holding "/", which no drive path can.
+// the drive's root, then the rest with every "\" turned into "/" and every "/" (a host name's
+// own "\", as the folder search lists it) back into "\". Any other path is a host path and is
+// returned unchanged. nullopt for a drive letter that has no root.
 std::optional<std::string> MapToHostPath(std::string_view path, const DriveRoots& roots);
 
 // The host's file system, through the drive map; without one every path is a host path used

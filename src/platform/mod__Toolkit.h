@@ -1,5 +1,5 @@
 // The window-toolkit operations the logic writes into, as small interfaces, with in-memory
-// implementations used by the tests and the report tool. The Qt viewer implements the same
+// implementations used by the report tool (and the tests). The Qt viewer implements the same
 // interfaces with real widgets.
 #pragma once
 
@@ -123,20 +123,17 @@ class MemoryListPane final : public ListPane {
     void SetSorting(bool on, int column) override;
     int RowCount() const override { return static_cast<int>(rows_.size()); }
     std::string CellText(int row, int column) const override;
-    int FirstVisibleIndex() const override { return firstVisible_; }
+    int FirstVisibleIndex() const override { return 1; }  // nothing scrolls
     void SetToolTip(std::string_view text) override { toolTip_ = std::string(text); }
     std::string ToolTip() const override { return toolTip_; }
 
     const std::vector<Row>& Rows() const { return rows_; }
-    void SetFirstVisibleIndex(int index) { firstVisible_ = index; }
-    bool Sorted() const { return sorted_; }
 
   private:
     void Sort();
     std::vector<Row> rows_;
     bool sorted_ = false;
     int sortColumn_ = 0;
-    int firstVisible_ = 1;
     std::string toolTip_;
 };
 
@@ -179,26 +176,14 @@ class MemoryMessageBox final : public MessageBox {
     std::vector<Message> messages_;
 };
 
+// The window operations of a front end with no window (the report tool): no pointer to set,
+// nothing to redraw, and no desktop to hand a file to.
 class MemoryWindowOps final : public WindowOps {
   public:
-    void SetBusyPointer(bool busy) override {
-        busy_ = busy;
-        ++pointerChanges_;
-    }
-    void SuspendRedraw() override { ++suspended_; }
-    void ResumeRedraw() override { --suspended_; }
-    void ShellOpen(const std::string& path) override { opened_.push_back(path); }
-
-    bool Busy() const { return busy_; }
-    int PointerChanges() const { return pointerChanges_; }
-    int SuspendDepth() const { return suspended_; }
-    const std::vector<std::string>& Opened() const { return opened_; }
-
-  private:
-    bool busy_ = false;
-    int pointerChanges_ = 0;
-    int suspended_ = 0;
-    std::vector<std::string> opened_;
+    void SetBusyPointer(bool /*busy*/) override {}
+    void SuspendRedraw() override {}
+    void ResumeRedraw() override {}
+    void ShellOpen(const std::string& /*path*/) override {}
 };
 
 }  // namespace veltrane

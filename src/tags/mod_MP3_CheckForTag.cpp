@@ -12,7 +12,7 @@
 
 #include <string_view>
 
-#include "id3v2/mod_MP3ID3_TAG.h"
+#include "tags/mod_Id3v2Marker.h"
 
 namespace veltrane {
 

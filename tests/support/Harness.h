@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/mod_AnalysisDriver.h"
+#include "analysis/mod_AnalysisBundle.h"
 #include "platform/mod__FileAPI.h"
 #include "platform/mod__Toolkit.h"
 #include "support/MemoryHost.h"
@@ -24,27 +24,34 @@ inline std::string Dump(const veltrane::ListPane& pane, int columns) {
     return out;
 }
 
-struct Harness {
-    Harness() = default;
-    explicit Harness(veltrane::FileAccess& host) : services{host, messages, window} {}
+// Window operations that keep what was done to them: the pointer, the redrawing depth and the
+// files handed to the shell.
+struct RecordingWindowOps final : veltrane::WindowOps {
+    void SetBusyPointer(bool on) override { busy = on; }
+    void SuspendRedraw() override { ++suspendDepth; }
+    void ResumeRedraw() override { --suspendDepth; }
+    void ShellOpen(const std::string& path) override { opened.push_back(path); }
 
+    bool busy = false;
+    int suspendDepth = 0;
+    std::vector<std::string> opened;
+};
+
+// The files in memory and the recording window, ahead of the bundle that uses them.
+struct HarnessHost {
     veltrane::MemoryFileAccess files;
-    veltrane::MemoryMessageBox messages;
-    veltrane::MemoryWindowOps window;
-    veltrane::MemoryListPane id3v2Pane, id3v1Pane, mpegPane;
-    veltrane::MemoryTextPane lyricsPane;
-    veltrane::AnalysisState state;
-    veltrane::ResultPanes panes{id3v2Pane, id3v1Pane, mpegPane, lyricsPane};
-    veltrane::Services services{files, messages, window};
+    RecordingWindowOps window;
+};
 
+struct Harness : HarnessHost, veltrane::AnalysisBundle {
+    Harness() : AnalysisBundle(files, window) {}
+    explicit Harness(veltrane::FileAccess& host) : AnalysisBundle(host, window) {}
+
+    using AnalysisBundle::Analyse;
     // Puts the bytes under the path and analyses it as the report tool does.
     void Analyse(const std::string& path, std::string bytes) {
         files.Put(path, std::move(bytes));
         Analyse(path);
-    }
-    void Analyse(const std::string& path) {
-        state.sActualFile = path;
-        veltrane::AnalyseActualFile(state, panes, services);
     }
     // All four panes, one row a line.
     std::string Panes() const {
