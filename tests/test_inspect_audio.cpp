@@ -139,6 +139,12 @@ TEST(InspectAudio, XingStandsWhereVersionAndChannelModeSayWithOrWithoutScan) {
             EXPECT_EQ(r.Notes(), "");
         }
     }
+    // LAME writes its header frame's fields where they would stand without the CRC.
+    std::string lame = XingFrame({.frames = 2});
+    lame[1] = static_cast<char>(0xFA);
+    const auto r = Inspect(lame + Frames(2, 0xFA), false);
+    ASSERT_TRUE(r.audio && r.audio->vbrHeader);
+    EXPECT_EQ(r.audio->frames, 2);
 }
 
 TEST(InspectAudio, InfoWithLameTagGivesGaplessLengthAndChecksItsCrc) {

@@ -363,8 +363,16 @@ FirstFrame ReadVbrHeader(Reader& reader, std::int64_t pos, const Header& h, std:
     }
     const unsigned char* f = reader.At(pos, kHeaderPrefix);
     const auto inFrame = [&](std::size_t to) { return static_cast<std::int64_t>(to) <= length; };
-    const std::size_t xing = 4 + (h.crc ? 2U : 0U) + static_cast<std::size_t>(h.sideInfo());
-    const std::string_view xingTag(reinterpret_cast<const char*>(f + xing), 4);
+    // The side information follows the header's CRC, but LAME writes its header frame's fields
+    // as if there were none; both places are looked at.
+    std::size_t xing = 4 + static_cast<std::size_t>(h.sideInfo());
+    const auto tagAt = [&](std::size_t at) {
+        return std::string_view(reinterpret_cast<const char*>(f + at), 4);
+    };
+    if (h.crc && tagAt(xing) != "Xing" && tagAt(xing) != "Info") {
+        xing += 2;
+    }
+    const std::string_view xingTag = tagAt(xing);
     if ((xingTag == "Xing" || xingTag == "Info") && inFrame(xing + 8)) {
         VbrHeader v;
         v.kind = std::string(xingTag);
