@@ -71,7 +71,7 @@ def make_files(folder):
 
 def packets(path):
     out = run("ffprobe", "-v", "error", "-count_packets", "-select_streams", "a:0",
-              "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0", path).stdout.strip()
+              "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0", path).stdout.strip().split(",")[0]
     return int(out) if out.isdigit() else None
 
 

@@ -270,6 +270,14 @@ TEST(InspectAudio, FreeFormatFramesAreMeasuredByTheirDistance) {
     EXPECT_EQ(r.audio->bitrate.min, 600 * 8 * 44100 / 1152);
     EXPECT_TRUE(r.audio->breaks.empty());
     EXPECT_NE(r.Notes().find("info@0: free-format stream"), std::string::npos);
+
+    // Two free-format headers in junk, a distance apart that nothing repeats, make no stream.
+    const std::string junk =
+        Frame(0xFB, 0x00, 0x44, 0x55, 300) + Frame(0xFB, 0x00, 0x44, 0x55, 500);
+    const auto j = Inspect(junk + Frames(3), true);
+    ASSERT_TRUE(j.audio);
+    EXPECT_EQ(j.audio->offset, 800);
+    EXPECT_EQ(j.audio->bitrate.mode, "CBR");
 }
 
 TEST(InspectAudio, MemoryAndReadsStayBoundedOnHostileStreams) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
@@ -180,8 +181,8 @@ std::optional<Header> HeaderAt(Reader& reader, std::int64_t pos) {
 }
 
 // The length of a free-format frame: the distance to the next header of the same stream, also
-// free format. The stream's last frame ends at the span's end when that is no farther than the
-// frame before it (with one byte of padding).
+// free format. The stream's last frame ends at the span's end when it is as long as the frame
+// before it, give or take the padding byte.
 std::optional<std::int64_t> FreeLength(Reader& reader, std::int64_t pos, const Header& h,
                                        std::int64_t previous) {
     const std::int64_t limit = std::min(reader.end() - 4, pos + kFreeFormatReach);
@@ -205,7 +206,7 @@ std::optional<std::int64_t> FreeLength(Reader& reader, std::int64_t pos, const H
         ++at;
     }
     const std::int64_t rest = reader.end() - pos;
-    if (previous > 0 && rest <= previous + 1) {
+    if (previous > 0 && std::abs(rest - previous) <= 1) {
         return rest;
     }
     return std::nullopt;
@@ -231,7 +232,16 @@ bool Confirmed(Reader& reader, std::int64_t pos, const Header& h) {
         return true;
     }
     const auto following = HeaderAt(reader, next);
-    return following && following->key() == h.key();
+    if (!following || following->key() != h.key()) {
+        return false;
+    }
+    if (!h.free()) {
+        return true;
+    }
+    // Two bytes FF Ex with a zero bit rate index are common in junk; a free-format stream is
+    // taken only when the next frame has the same length give or take its padding byte.
+    const auto second = FreeLength(reader, next, *following, *length);
+    return second && std::abs(*second - *length) <= 1;
 }
 
 // The first confirmed frame at or after from, stepping over holes of sparse files.

@@ -247,7 +247,7 @@ inline std::string XingFrame(const Xing& x, const std::optional<Lame>& lame = st
     if (lame) {
         std::string e = lame->version.substr(0, 9);
         e.resize(9, ' ');
-        e += Bytes({0x10 | lame->method, lame->lowpass}) + BigEndian(0, 4) +
+        e += Bytes({lame->method, lame->lowpass}) + BigEndian(0, 4) +
              BigEndian(static_cast<std::uint64_t>(lame->radioGain), 2) + BigEndian(0, 2) +
              Bytes({0, 128}) +
              Bytes({lame->delay >> 4, ((lame->delay & 15) << 4) | (lame->padding >> 8),
