@@ -238,7 +238,7 @@ TEST(InspectAudio, BreaksJunkAndTruncationAreMappedAndNoted) {
     EXPECT_EQ(r.Kinds(), "junk@0+10 audio@10+1251 junk@1261+8 audio@1269+834 junk@2103+100 ");
     EXPECT_EQ(r.Notes(),
               "warning@0: 10 bytes of junk before the first frame\n"
-              "error@1261: lost sync: 8 bytes hold no frame header; the stream is found again at "
+              "error@1261: lost sync: 8 bytes with no frame header; the stream is found again at "
               "1269\n"
               "error@2103: the last frame is cut: 100 of its 417 bytes are there\n");
 

@@ -104,6 +104,10 @@ std::optional<Header> Decode(const unsigned char* b) {
     return h;
 }
 
+std::string CountOf(std::int64_t n, std::string_view unit) {
+    return std::to_string(n) + " " + std::string(unit) + (n == 1 ? "" : "s");
+}
+
 std::string Describe(const Header& h) {
     static constexpr std::array<std::string_view, 4> kLayers{"", "I", "II", "III"};
     return "MPEG-" + std::string(kVersionNames[static_cast<std::size_t>(h.versionBits)]) +
@@ -549,13 +553,13 @@ class Walk {
         }
         if (foundAgain) {
             notes_.push_back({Severity::Error, offset,
-                              "lost sync: " + std::to_string(length) +
-                                  " bytes hold no frame header; the stream is found again at " +
+                              "lost sync: " + CountOf(length, "byte") +
+                                  " with no frame header; the stream is found again at " +
                                   std::to_string(offset + length)});
         } else {
-            notes_.push_back({Severity::Warning, offset,
-                              std::to_string(length) +
-                                  " bytes after the last frame are neither audio nor a tag"});
+            notes_.push_back(
+                {Severity::Warning, offset,
+                 CountOf(length, "byte") + " after the last frame, neither audio nor a tag"});
         }
     }
 
@@ -641,7 +645,7 @@ std::optional<AudioInspection> InspectAudio(ByteView& view, std::int64_t begin, 
     if (*first > begin) {
         regions.push_back({begin, *first - begin, "junk"});
         notes.push_back({Severity::Warning, begin,
-                         std::to_string(*first - begin) + " bytes of junk before the first frame"});
+                         CountOf(*first - begin, "byte") + " of junk before the first frame"});
     }
     FirstFrame vbr = ReadVbrHeader(reader, *first, header, firstLength);
     std::int64_t audioStart = *first;
