@@ -39,3 +39,8 @@ peer "ffprobe -count_packets (one process a file)" \
 peer "mp3val" mp3val "${files[@]}"
 peer "mp3check -e" mp3check -e "${files[@]}"
 peer "mpg123 -t" mpg123 -q -t "${files[@]}"
+
+echo "== against independent readers: ffprobe's packets, mutagen's duration"
+peers=../shared/peer-corpus
+/usr/bin/python3 bench/check_audio.py "$b/bench/inspect_audio" "$b/check" \
+    $([ -d "$peers" ] && echo "$peers") "$corpus"
