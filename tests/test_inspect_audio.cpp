@@ -251,6 +251,9 @@ TEST(InspectAudio, BreaksJunkAndTruncationAreMappedAndNoted) {
               std::string::npos)
         << changed.Notes();
 
+    EXPECT_EQ(Inspect("x" + Frames(2), false).Notes(),
+              "warning@0: 1 byte of junk before the first frame\n");
+
     // No frame a next header confirms: the span is junk, and nothing else is said.
     const auto none = Inspect("abc" + Frame().substr(0, 300) + "def", true);
     EXPECT_FALSE(none.audio);
@@ -270,6 +273,12 @@ TEST(InspectAudio, FreeFormatFramesAreMeasuredByTheirDistance) {
     EXPECT_EQ(r.audio->bitrate.min, 600 * 8 * 44100 / 1152);
     EXPECT_TRUE(r.audio->breaks.empty());
     EXPECT_NE(r.Notes().find("info@0: free-format stream"), std::string::npos);
+
+    // A last free-format frame shorter than the others is no frame.
+    const auto cut = Inspect(file + Frame(0xFB, 0x00, 0x44, 0x55, 100), true);
+    EXPECT_EQ(cut.audio->frames, 5);
+    ASSERT_EQ(cut.audio->breaks.size(), 1U);
+    EXPECT_EQ(cut.audio->breaks[0].offset, 3000);
 
     // Two free-format headers in junk, a distance apart that nothing repeats, make no stream.
     const std::string junk =
@@ -305,7 +314,8 @@ TEST(InspectAudio, MemoryAndReadsStayBoundedOnHostileStreams) {
 }
 
 TEST(InspectAudio, ReportGivesTheJsonMembersAndReadableLines) {
-    const std::string file = XingFrame({.frames = 2}, Lame{}) + Frames(2) + "junk";
+    const std::string file =
+        XingFrame({.frames = 2}, Lame{.radioGain = 0x2000 | 0x0400 | 65}) + Frames(2) + "junk";
     const auto r = Inspect(file, true);
     const auto json = InspectAudioJson(r.audio);
     EXPECT_EQ(json["version"], "1");
@@ -324,8 +334,8 @@ TEST(InspectAudio, ReportGivesTheJsonMembersAndReadableLines) {
               "  frames 2, samples 728, duration 0.017 s\n"
               "  bitrate CBR, min 128000, max 128000, average 404169 bit/s\n"
               "  VBR header Xing at 0: frames 2, bytes -, TOC yes, quality 57\n"
-              "  encoder LAME3.100: method vbr-2, lowpass 19500 Hz, delay 576, padding 1000, CRC "
-              "ok\n"
+              "  encoder LAME3.100: method vbr-2, lowpass 19500 Hz, delay 576, padding 1000, radio "
+              "gain 6.5 dB, CRC ok\n"
               "  break at 1251: 4 bytes, junk\n");
 }
 
