@@ -1,5 +1,6 @@
-// Writes the benchmark corpus: realistic MP3 files with ID3v2.3 text frames, covers of 50 to
-// 300 KB on a fifth of them, ID3v1.1 on most, Lyrics3 on a few, and some ID3v2.4 and 2.2 tags.
+// Writes the benchmark corpus: realistic MP3 files (a quarter of them VBR with a LAME header) with
+// ID3v2.3 text frames, covers of 50 to 300 KB on a fifth of them, ID3v1.1 on most, Lyrics3 on a
+// few, and some ID3v2.4 and 2.2 tags.
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -12,15 +13,38 @@ using namespace fixture;
 
 namespace {
 
-std::string Audio(std::mt19937& random) {
+// A stream as encoders write it: constant bit rate frames padded so that 128 kbit/s holds at
+// 44.1 kHz, or, for a variable bit rate, frames of four rates behind a Xing header with the LAME
+// extension.
+std::string Audio(std::mt19937& random, bool variable) {
     std::uniform_int_distribution<int> frames(250, 900);
     std::string audio;
     const int n = frames(random);
     audio.reserve(static_cast<std::size_t>(n) * 418);
+    int rest = 0;
     for (int i = 0; i < n; ++i) {
-        std::string frame = MpegFrame(418);
-        frame[100] = static_cast<char>(random());
+        const auto r = static_cast<unsigned>(random());
+        int b2 = 0x90;
+        if (variable) {
+            b2 = static_cast<int>(0x90 + 0x10 * ((r >> 8) % 4));
+        } else {
+            // 144 * 128000 / 44100 is 417.96 bytes: a frame is padded with a byte whenever
+            // the fractions left over add up to one.
+            rest += 144 * 128000 % 44100;
+            if (rest >= 44100) {
+                rest -= 44100;
+                b2 |= 0x02;
+            }
+        }
+        std::string frame = audio::Frame(0xFB, b2, 0x64, '\0');
+        frame[100] = static_cast<char>(r);
         audio += frame;
+    }
+    if (variable) {
+        audio.insert(
+            0, audio::XingFrame({.frames = static_cast<std::uint32_t>(n),
+                                 .bytes = static_cast<std::uint32_t>(audio.size())},
+                                audio::Lame{.delay = 576, .padding = 1200}, 0xFB, 0x90, 0x64));
     }
     return audio;
 }
@@ -105,7 +129,7 @@ int main(int argc, char** argv) {
             body += Frame23("APIC", ApicData("image/jpeg", "", cover));
         }
         body += std::string(static_cast<std::size_t>(padding(random)), '\0');
-        std::string file = Id3v2(version, body) + Audio(random);
+        std::string file = Id3v2(version, body) + Audio(random, i % 4 == 2);
         if (i % 25 == 11) {
             file += Lyrics3v2({{"IND", "10"}, {"LYR", "la la la\r\nla la"}, {"ETT", "Song"}});
         }

@@ -66,6 +66,14 @@ void WriteSeeds(const std::filesystem::path& folder) {
               MpegFrame());
     Write(folder, "seed-tag-past-end.mp3",
           Id3v2(3, Frame23("TIT2", Text("t")), 0, Bytes({0x7F, 0x7F, 0x7F, 0x7F})));
+    // Streams for the audio walk: VBR headers with the LAME extension, breaks, free format.
+    Write(folder, "seed-audio-xing.mp3",
+          audio::XingFrame({.frames = 4, .bytes = 2000}, audio::Lame{}, 0xF3, 0x80, 0xC4) +
+              audio::Frames(2, 0xF3, 0x80, 0xC4) + "junk" + audio::Frames(2, 0xF3, 0x90, 0xC4) +
+              audio::Frame(0xFB, 0x90, 0x44).substr(0, 50));
+    Write(folder, "seed-audio-vbri.mp3",
+          audio::VbriFrame(3, 1500) + audio::Frames(3) + audio::Frame(0xFB, 0x00, 0x44, 0x55, 300) +
+              audio::Frame(0xFB, 0x00, 0x44, 0x55, 300));
 }
 
 int main(int argc, char** argv) {

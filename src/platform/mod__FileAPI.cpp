@@ -154,6 +154,18 @@ class HostInputFile final : public InputFile {
         return done;
     }
 
+    std::int64_t DataFrom(std::int64_t offset) override {
+        if (offset < 0 || offset >= size_) {
+            return offset;
+        }
+        const off_t data = ::lseek(fd_, static_cast<off_t>(offset), SEEK_DATA);
+        if (data < 0) {
+            // ENXIO: nothing but a hole up to the end; anything else: the file cannot tell.
+            return errno == ENXIO ? size_ : offset;
+        }
+        return std::max<std::int64_t>(offset, data);
+    }
+
   private:
     int fd_;
     std::int64_t size_;

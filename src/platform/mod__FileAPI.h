@@ -27,6 +27,10 @@ class InputFile {
     // Reads up to buffer.size() bytes at the absolute offset. Bytes not delivered are left as
     // they are; a negative offset delivers nothing. Returns the number of bytes delivered.
     virtual std::size_t ReadAt(std::int64_t offset, std::span<char> buffer) = 0;
+    // The first offset at or after offset that may hold data rather than a hole of a sparse
+    // file (whose bytes read as zeros); Size() when only a hole follows. A file that cannot tell
+    // says offset itself.
+    virtual std::int64_t DataFrom(std::int64_t offset) { return offset; }
 };
 
 // A new file being written. It takes its name only when committed; until then nothing under
@@ -77,6 +81,8 @@ class ByteView {
     // The bytes from offset to the end of the block holding it, a block loaded there when none
     // does; empty at or past the end of the file. Valid until the next call on this view.
     std::span<const char> Block(std::int64_t offset);
+    // Where data may start again at or after offset: holes of sparse files can be stepped over.
+    std::int64_t DataFrom(std::int64_t offset) { return file_.DataFrom(offset); }
 
   private:
     void Load(std::int64_t offset, std::size_t n);

@@ -137,4 +137,142 @@ inline std::string Lyrics3v1(std::string_view text) {
     return "LYRICSBEGIN" + std::string(text) + "LYRICSEND";
 }
 
+// MPEG audio streams as the standard lays them out: frames of their header's own length, the
+// Xing/Info and VBRI headers and the LAME extension.
+namespace audio {
+
+// The length of the frame a header (FF b1 b2 ..) announces; 0 for free format.
+inline std::size_t FrameLength(int b1, int b2) {
+    static constexpr int kBitrates[5][16] = {
+        {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},
+        {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},
+        {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0},
+        {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0},
+        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0}};
+    static constexpr int kRates[4][3] = {
+        {11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000}, {44100, 48000, 32000}};
+    const int version = (b1 >> 3) & 3;
+    const int layer = 4 - ((b1 >> 1) & 3);
+    const bool mpeg1 = version == 3;
+    const int row = mpeg1 ? layer - 1 : (layer == 1 ? 3 : 4);
+    const int bitrate = kBitrates[row][b2 >> 4] * 1000;
+    const int rate = kRates[version][(b2 >> 2) & 3];
+    const int pad = (b2 >> 1) & 1;
+    if (bitrate == 0 || rate == 0) {
+        return 0;
+    }
+    if (layer == 1) {
+        return static_cast<std::size_t>((12 * bitrate / rate + pad) * 4);
+    }
+    const int samples = layer == 3 && !mpeg1 ? 576 : 1152;
+    return static_cast<std::size_t>(samples / 8 * bitrate / rate + pad);
+}
+
+// One frame: the header, then fill up to its length (or to size, for free format).
+inline std::string Frame(int b1 = 0xFB, int b2 = 0x90, int b3 = 0x44, char fill = 0x55,
+                         std::size_t size = 0) {
+    std::string frame = Bytes({0xFF, b1, b2, b3});
+    frame.resize(size != 0 ? size : FrameLength(b1, b2), fill);
+    return frame;
+}
+inline std::string Frames(int count, int b1 = 0xFB, int b2 = 0x90, int b3 = 0x44) {
+    std::string out;
+    for (int i = 0; i < count; ++i) {
+        out += Frame(b1, b2, b3);
+    }
+    return out;
+}
+
+// CRC-16 with the reflected polynomial 0x8005, starting at 0, as LAME computes its tag's.
+inline std::uint16_t Crc16(std::string_view bytes) {
+    std::uint16_t crc = 0;
+    for (const char c : bytes) {
+        crc = static_cast<std::uint16_t>(crc ^ static_cast<unsigned char>(c));
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = static_cast<std::uint16_t>((crc & 1) != 0 ? (crc >> 1) ^ 0xA001 : crc >> 1);
+        }
+    }
+    return crc;
+}
+
+// Where the Xing/Info header stands in a Layer III frame: after the header, its CRC and the
+// side information.
+inline std::size_t XingOffset(int b1, int b3) {
+    const bool mpeg1 = ((b1 >> 3) & 3) == 3;
+    const bool mono = (b3 >> 6) == 3;
+    return 4 + ((b1 & 1) == 0 ? 2 : 0) + (mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17));
+}
+
+struct Xing {
+    std::string tag = "Xing";
+    std::optional<std::uint32_t> frames{};
+    std::optional<std::uint32_t> bytes{};
+    bool toc = true;
+    std::optional<std::uint32_t> quality = 57;
+};
+struct Lame {
+    std::string version = "LAME3.100";
+    int method = 4;
+    int lowpass = 195;  // hundreds of Hz
+    int delay = 576;
+    int padding = 1000;
+    int radioGain = 0;  // the whole 16-bit field
+    bool badCrc = false;
+};
+
+// A header frame (all zeros but the header and the fields) carrying a Xing/Info header and,
+// when given, the LAME extension with its CRC over the frame's bytes before the CRC field.
+inline std::string XingFrame(const Xing& x, const std::optional<Lame>& lame = std::nullopt,
+                             int b1 = 0xFB, int b2 = 0x90, int b3 = 0x44) {
+    std::string frame = Frame(b1, b2, b3, '\0');
+    std::string fields = x.tag + BigEndian((x.frames ? 1 : 0) | (x.bytes ? 2 : 0) |
+                                               (x.toc ? 4 : 0) | (x.quality ? 8 : 0),
+                                           4);
+    if (x.frames) {
+        fields += BigEndian(*x.frames, 4);
+    }
+    if (x.bytes) {
+        fields += BigEndian(*x.bytes, 4);
+    }
+    if (x.toc) {
+        for (int i = 0; i < 100; ++i) {
+            fields.push_back(static_cast<char>(i * 256 / 100));
+        }
+    }
+    if (x.quality) {
+        fields += BigEndian(*x.quality, 4);
+    }
+    const std::size_t at = XingOffset(b1, b3);
+    frame.replace(at, fields.size(), fields);
+    if (lame) {
+        std::string e = lame->version.substr(0, 9);
+        e.resize(9, ' ');
+        e += Bytes({lame->method, lame->lowpass}) + BigEndian(0, 4) +
+             BigEndian(static_cast<std::uint64_t>(lame->radioGain), 2) + BigEndian(0, 2) +
+             Bytes({0, 128}) +
+             Bytes({lame->delay >> 4, ((lame->delay & 15) << 4) | (lame->padding >> 8),
+                    lame->padding & 0xFF}) +
+             Bytes({0, 0}) + BigEndian(0, 2) + BigEndian(12345, 4) + BigEndian(0, 2);
+        const std::size_t lameAt = at + fields.size();
+        frame.replace(lameAt, e.size(), e);
+        const std::uint16_t crc = static_cast<std::uint16_t>(
+            Crc16(std::string_view(frame).substr(0, lameAt + 34)) ^ (lame->badCrc ? 1 : 0));
+        frame.replace(lameAt + 34, 2, BigEndian(crc, 2));
+    }
+    return frame;
+}
+
+// A header frame carrying a VBRI header at its fixed place, 32 bytes after the header.
+inline std::string VbriFrame(std::uint32_t frames, std::uint32_t bytes, int b1 = 0xFB,
+                             int b2 = 0x90, int b3 = 0x44) {
+    std::string frame = Frame(b1, b2, b3, '\0');
+    const std::string fields = "VBRI" + BigEndian(1, 2) + BigEndian(1105, 2) + BigEndian(75, 2) +
+                               BigEndian(bytes, 4) + BigEndian(frames, 4) + BigEndian(10, 2) +
+                               BigEndian(1, 2) + BigEndian(2, 2) + BigEndian(10, 2);
+    frame.replace(36, fields.size(), fields);
+    return frame;
+}
+
+}  // namespace audio
+
 }  // namespace fixture
