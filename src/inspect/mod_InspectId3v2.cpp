@@ -43,6 +43,10 @@ bool KnownId(int major, std::string_view id) {
     const auto in = [&](const auto& table) {
         return std::find(table.begin(), table.end(), id) != table.end();
     };
+    // The chapter frames come from an addendum to 2.3 and 2.4.
+    if (major >= 3 && (id == "CHAP" || id == "CTOC")) {
+        return true;
+    }
     return major == 2 ? in(FrameIds22) : major == 3 ? in(FrameIds23) : in(kFrameIds24);
 }
 
@@ -377,7 +381,11 @@ class TagReader {
             return;
         }
         std::int64_t pos = 0;
-        if (tag_.major >= 3 && (flagsByte_ & 0x40)) {
+        if (tag_.major >= 3 && (flagsByte_ & 0x40) && IdChars(body.Get(0, 4))) {
+            Add(Severity::Warning, tag_.offset + 10,
+                "an extended header is flagged, but a frame stands where it would; read as a "
+                "frame");
+        } else if (tag_.major >= 3 && (flagsByte_ & 0x40)) {
             const std::string ext = body.Get(0, 4);
             std::int64_t extSize = 0;
             if (tag_.major == 3) {
@@ -473,7 +481,7 @@ class TagReader {
             frame.size = size;
             const auto status = tag_.major == 2 ? 0 : U(head[8]);
             const auto format = tag_.major == 2 ? 0 : U(head[9]);
-            if (!KnownId(tag_.major, id)) {
+            if (!KnownId(tag_.major, id) && unknownIds_.insert(id).second) {
                 Add(Severity::Warning, fileOffset,
                     "frame ID " + id + " is not defined for ID3v2." + std::to_string(tag_.major));
             }
@@ -660,7 +668,7 @@ class TagReader {
             frame.url = Latin1ToUtf8(SplitTerminated(data, 1).first);
         } else if (id == "COMM" || id == "USLT") {
             const int encoding = encodingByte();
-            frame.language = Latin1ToUtf8(BeforeNul(data.substr(0, 3)));
+            frame.language = Latin1ToUtf8(data.substr(0, 3));
             data.remove_prefix(std::min<std::size_t>(3, data.size()));
             const auto [description, rest] = SplitTerminated(data, EncodingOf(encoding).unit);
             frame.description = decoder.Decode(encoding, description);
@@ -718,6 +726,7 @@ class TagReader {
     Id3v2Tag& tag_;
     std::vector<Note>& notes_;
     std::size_t inflated_ = 0;
+    std::set<std::string> unknownIds_;  // each noted once a tag
 };
 
 }  // namespace
