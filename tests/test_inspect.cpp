@@ -2,9 +2,14 @@
 // notes, over files built byte by byte.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+#include <sstream>
+
 #include "inspect/mod_Inspect.h"
+#include "report/mod_Report.h"
 #include "support/MemoryHost.h"
 #include "support/Mp3Builder.h"
+#include "support/TempFolder.h"
 
 using namespace veltrane;
 using namespace veltrane::inspect;
@@ -224,4 +229,33 @@ TEST(Inspect, NotesDamagedSizesAndStillCoversTheFile) {
 
     EXPECT_EQ(Map(InspectBytes("")), "");
     EXPECT_EQ(Map(InspectBytes("0123")), "0+4 junk");
+}
+
+// The report: "inspect" after "picture" in each file's object (null for a file that cannot be
+// opened), an [Inspect] section whose tag text cannot forge a line, and the summary's counts.
+TEST(InspectReport, AddsTheMemberTheSectionAndTheCounts) {
+    TempFolder temp;
+    const std::string path = (temp.Path() / "a.mp3").string();
+    temp.Write("a.mp3", Id3v2(4, Frame24("TIT2", std::string("\x03Line\n[ID3v1]", 13))) + Audio(2));
+    const auto run = [&](std::vector<std::string> args) {
+        std::ostringstream out, err;
+        RunReport(args, out, err);
+        return out.str();
+    };
+    const auto json = nlohmann::ordered_json::parse(
+        run({"--inspect", "--json", "--summary", path, path + ".missing"}));
+    const auto& file = json["files"][0];
+    ASSERT_EQ(std::prev(file.end()).key(), "inspect");
+    EXPECT_EQ(file["inspect"]["regions"][1]["kind"], "audio");
+    EXPECT_EQ(file["inspect"]["id3v2"][0]["version"], "2.4.0");
+    EXPECT_EQ(file["inspect"]["id3v2"][0]["frames"][0]["text"][0], "Line\n[ID3v1]");
+    EXPECT_TRUE(json["files"][1]["inspect"].is_null());
+    EXPECT_EQ(json["summary"]["inspect"]["withID3v2"]["4"], 1);
+
+    const std::string text = run({"--inspect", "--summary", path});
+    EXPECT_NE(text.find("[Inspect]\nsize\t869\nmap\n  0\t33\tid3v2\n  33\t836\taudio\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("UTF-8 Line\\n[ID3v1]\n"), std::string::npos);
+    EXPECT_NE(text.find("Inspected with ID3v2.4\t1\n"), std::string::npos);
+    EXPECT_EQ(run({path}).find("Inspect"), std::string::npos);
 }
