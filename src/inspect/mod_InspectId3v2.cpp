@@ -27,6 +27,8 @@ namespace {
 constexpr std::int64_t kUnsyncedBodyCap = 16 * 1024 * 1024;
 // A compressed frame's stored bytes read to inflate what is kept of it.
 constexpr std::size_t kCompressedInput = 4 * kHeldBytes;
+// What is read of a frame that is not text: enough for a picture's fields and signature.
+constexpr std::size_t kHeadBytes = 4096;
 
 // The 2.4 identifiers: those of 2.3 that 2.4 keeps, and those it adds.
 constexpr std::array<std::string_view, 83> kFrameIds24 = {
@@ -39,15 +41,23 @@ constexpr std::array<std::string_view, 83> kFrameIds24 = {
     "USER", "USLT", "WCOM", "WCOP", "WOAF", "WOAR", "WOAS", "WORS", "WPAY", "WPUB", "WXXX",
 };
 
+template <std::size_t N>
+constexpr std::array<std::string_view, N> Sorted(std::array<std::string_view, N> ids) {
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
 bool KnownId(int major, std::string_view id) {
-    const auto in = [&](const auto& table) {
-        return std::find(table.begin(), table.end(), id) != table.end();
-    };
+    static const auto kIds22 = Sorted(FrameIds22);
+    static const auto kIds23 = Sorted(FrameIds23);
+    static constexpr auto kIds24 = Sorted(kFrameIds24);
     // The chapter frames come from an addendum to 2.3 and 2.4.
     if (major >= 3 && (id == "CHAP" || id == "CTOC")) {
         return true;
     }
-    return major == 2 ? in(FrameIds22) : major == 3 ? in(FrameIds23) : in(kFrameIds24);
+    return major == 2   ? std::binary_search(kIds22.begin(), kIds22.end(), id)
+           : major == 3 ? std::binary_search(kIds23.begin(), kIds23.end(), id)
+                        : std::binary_search(kIds24.begin(), kIds24.end(), id);
 }
 
 bool IdChars(std::string_view id) {
@@ -582,9 +592,12 @@ class TagReader {
                 "compressed frame " + frame.id + " has no data length indicator");
         }
         const std::int64_t stored = size - extra;
-        const std::size_t want = compressed ? kCompressedInput
-                                 : unsync   ? 2 * kHeldBytes
-                                            : kHeldBytes;
+        // Text is kept whole up to the limit; of a picture or any other frame only the head is
+        // decoded (the fields before the image, its signature), so no image is read whole.
+        const bool text = frame.id[0] == 'T' || frame.id[0] == 'W' || frame.id == "COMM" ||
+                          frame.id == "USLT" || frame.id == "COM" || frame.id == "ULT";
+        const std::size_t held = text ? kHeldBytes : kHeadBytes;
+        const std::size_t want = compressed ? kCompressedInput : unsync ? 2 * held : held;
         std::string data = body.Get(at + extra, static_cast<std::size_t>(std::min<std::int64_t>(
                                                     stored, static_cast<std::int64_t>(want))));
         bool whole = stored <= static_cast<std::int64_t>(want);
@@ -603,7 +616,7 @@ class TagReader {
                 return;
             }
             bool ok = true;
-            data = InflateSome(data, kHeldBytes, ok);
+            data = InflateSome(data, held, ok);
             inflated_ += data.size();
             if (!ok) {
                 decoder.Note(Severity::Error, "compressed frame " + frame.id +
@@ -614,8 +627,8 @@ class TagReader {
         }
         const std::int64_t fullLength =
             decodedLength.value_or(whole ? static_cast<std::int64_t>(data.size()) : stored);
-        if (data.size() > kHeldBytes) {
-            data.resize(kHeldBytes);
+        if (data.size() > held) {
+            data.resize(held);
             whole = false;
         }
         Decode(frame, data, whole, fullLength, unsync, decoder);

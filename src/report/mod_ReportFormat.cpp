@@ -178,12 +178,6 @@ class FileJson {
             picture["result"] = file.picture->result;
             picture["file"] = file.picture->file;
         }
-        if (file.inspection != nullptr) {
-            Json& inspection = json_["inspect"] = nullptr;
-            if (*file.inspection) {
-                InspectJson(inspection, **file.inspection);
-            }
-        }
         return json_;
     }
 
@@ -231,7 +225,19 @@ class JsonReport final : public ReportFormat {
     std::string_view Before(bool first) const override { return first ? "\n" : ",\n"; }
 
     void File(const FileReport& file, std::ostream& out, std::ostream&) override {
-        out << Dump(file_.Fill(file));
+        std::string text = Dump(file_.Fill(file));
+        if (file.inspection != nullptr) {
+            // The last member, after "picture": the object's closing brace moves behind it.
+            text.pop_back();
+            text += ",\"inspect\":";
+            if (*file.inspection) {
+                AppendInspectJson(text, **file.inspection);
+            } else {
+                text += "null";
+            }
+            text += '}';
+        }
+        out << text;
     }
 
     void End(const ReportSummary* summary, std::ostream& out) const override {

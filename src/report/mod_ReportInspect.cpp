@@ -3,7 +3,9 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <type_traits>
 
+#include "inspect/mod_InspectId3v2.h"
 #include "report/mod_ReportFormat.h"
 
 namespace veltrane {
@@ -23,47 +25,6 @@ std::string Joined(const std::vector<std::string>& parts, std::string_view betwe
         out += (i == 0 ? "" : std::string(between)) + parts[i];
     }
     return out;
-}
-
-Json FrameJson(const is::Id3v2Frame& f) {
-    Json j = {{"offset", f.offset}, {"id", f.id}, {"size", f.size}, {"flags", f.flags}};
-    if (f.encoding) {
-        j["encoding"] = *f.encoding;
-    }
-    if (f.language) {
-        j["language"] = *f.language;
-    }
-    if (f.description) {
-        j["description"] = *f.description;
-    }
-    if (f.text) {
-        j["text"] = *f.text;
-    }
-    if (f.url) {
-        j["url"] = *f.url;
-    }
-    if (f.owner) {
-        j["owner"] = *f.owner;
-    }
-    if (f.picture) {
-        const is::Picture& p = *f.picture;
-        j["picture"] = {{"mime", p.mime},         {"type", p.type},
-                        {"typeName", p.typeName}, {"description", p.description},
-                        {"size", p.size},         {"format", p.format}};
-    }
-    if (f.email) {
-        j["email"] = *f.email;
-    }
-    if (f.rating) {
-        j["rating"] = *f.rating;
-    }
-    if (f.counter) {
-        j["counter"] = *f.counter;
-    }
-    if (f.data) {
-        j["data"] = *f.data;
-    }
-    return j;
 }
 
 std::string ApeVersion(int version) {
@@ -111,82 +72,202 @@ std::string FrameSummary(const is::Id3v2Frame& f) {
     return Joined(parts, " ");
 }
 
+// The inspection's JSON is written straight into the file's line: it is as large as the rest of
+// the file's object, and building it as a document first would cost more than reading the file.
+class JsonWriter {
+  public:
+    explicit JsonWriter(std::string& out) : out_(out) {}
+
+    JsonWriter& Open(char bracket) {
+        Comma();
+        out_ += bracket;
+        first_ = true;
+        return *this;
+    }
+    JsonWriter& Close(char bracket) {
+        out_ += bracket;
+        first_ = false;
+        return *this;
+    }
+    JsonWriter& Key(std::string_view key) {
+        Comma();
+        String(key);
+        out_ += ':';
+        first_ = true;
+        return *this;
+    }
+    JsonWriter& Value(std::string_view text) {
+        Comma();
+        String(text);
+        return *this;
+    }
+    JsonWriter& Value(std::int64_t number) {
+        Comma();
+        out_ += std::to_string(number);
+        return *this;
+    }
+    JsonWriter& Value(bool value) {
+        Comma();
+        out_ += value ? "true" : "false";
+        return *this;
+    }
+    JsonWriter& Null() {
+        Comma();
+        out_ += "null";
+        return *this;
+    }
+    JsonWriter& Strings(const std::vector<std::string>& values) {
+        Open('[');
+        for (const auto& v : values) {
+            Value(std::string_view(v));
+        }
+        return Close(']');
+    }
+    template <typename T>
+    JsonWriter& Member(std::string_view key, const T& value) {
+        Key(key);
+        if constexpr (std::is_same_v<T, std::string>) {
+            return Value(std::string_view(value));
+        } else if constexpr (std::is_same_v<T, std::vector<std::string>>) {
+            return Strings(value);
+        } else if constexpr (std::is_same_v<T, bool>) {
+            return Value(value);
+        } else {
+            return Value(static_cast<std::int64_t>(value));
+        }
+    }
+    template <typename T>
+    JsonWriter& Optional(std::string_view key, const std::optional<T>& value) {
+        return value ? Member(key, *value) : *this;
+    }
+
+  private:
+    void Comma() {
+        if (!first_) {
+            out_ += ',';
+        }
+        first_ = false;
+    }
+    // The texts are UTF-8 already (every decoder makes them so); only what JSON reserves is
+    // escaped. Anything else that is not valid UTF-8 becomes U+FFFD.
+    void String(std::string_view text) {
+        static constexpr std::string_view kHex = "0123456789abcdef";
+        out_ += '"';
+        bool valid = true;
+        const std::string clean = is::CleanUtf8(text, valid);
+        for (const char c : clean) {
+            const auto u = static_cast<unsigned char>(c);
+            if (c == '"' || c == '\\') {
+                out_ += '\\';
+                out_ += c;
+            } else if (c == '\n') {
+                out_ += "\\n";
+            } else if (c == '\t') {
+                out_ += "\\t";
+            } else if (c == '\r') {
+                out_ += "\\r";
+            } else if (u < 0x20) {
+                out_ += "\\u00";
+                out_ += kHex[u >> 4];
+                out_ += kHex[u & 0xF];
+            } else {
+                out_ += c;
+            }
+        }
+        out_ += '"';
+    }
+    std::string& out_;
+    bool first_ = true;
+};
+
+void FrameJson(JsonWriter& j, const is::Id3v2Frame& f) {
+    j.Open('{').Member("offset", f.offset).Member("id", f.id).Member("size", f.size);
+    j.Member("flags", f.flags).Optional("encoding", f.encoding).Optional("language", f.language);
+    j.Optional("description", f.description).Optional("text", f.text).Optional("url", f.url);
+    j.Optional("owner", f.owner);
+    if (f.picture) {
+        const is::Picture& p = *f.picture;
+        j.Key("picture").Open('{').Member("mime", p.mime).Member("type", p.type);
+        j.Member("typeName", p.typeName).Member("description", p.description);
+        j.Member("size", p.size).Member("format", p.format).Close('}');
+    }
+    j.Optional("email", f.email).Optional("rating", f.rating).Optional("counter", f.counter);
+    j.Optional("data", f.data).Close('}');
+}
+
 }  // namespace
 
-void InspectJson(Json& json, const is::Inspection& file) {
-    json = Json::object();
-    json["size"] = file.size;
-    Json& regions = json["regions"] = Json::array();
+void AppendInspectJson(std::string& out, const is::Inspection& file) {
+    JsonWriter j(out);
+    j.Open('{').Member("size", file.size).Key("regions").Open('[');
     for (const auto& r : file.regions) {
-        regions.push_back({{"offset", r.offset}, {"length", r.length}, {"kind", r.kind}});
+        j.Open('{').Member("offset", r.offset).Member("length", r.length);
+        j.Member("kind", r.kind).Close('}');
     }
-    Json& id3v2 = json["id3v2"] = Json::array();
+    j.Close(']').Key("id3v2").Open('[');
     for (const auto& tag : file.id3v2) {
-        Json frames = Json::array();
+        j.Open('{').Member("offset", tag.offset).Member("version", Version(tag));
+        j.Member("flags", tag.flags).Member("size", tag.size).Member("padding", tag.padding);
+        j.Member("extendedHeader", tag.extendedHeader).Member("plainSizes", tag.plainSizes);
+        j.Key("frames").Open('[');
         for (const auto& f : tag.frames) {
-            frames.push_back(FrameJson(f));
+            FrameJson(j, f);
         }
-        id3v2.push_back({{"offset", tag.offset},
-                         {"version", Version(tag)},
-                         {"flags", tag.flags},
-                         {"size", tag.size},
-                         {"padding", tag.padding},
-                         {"extendedHeader", tag.extendedHeader},
-                         {"plainSizes", tag.plainSizes},
-                         {"frames", std::move(frames)}});
+        j.Close(']').Close('}');
     }
-    Json& apev2 = json["apev2"] = Json::array();
+    j.Close(']').Key("apev2").Open('[');
     for (const auto& tag : file.apev2) {
-        Json items = Json::array();
+        j.Open('{').Member("offset", tag.offset).Member("size", tag.size);
+        j.Member("version", ApeVersion(tag.version)).Member("header", tag.header);
+        j.Key("items").Open('[');
         for (const auto& item : tag.items) {
-            Json i = {{"key", item.key}, {"type", item.type}};
+            j.Open('{').Member("key", item.key).Member("type", item.type);
             if (item.type == "text" || item.type == "link") {
-                i["values"] = item.values;
+                j.Member("values", item.values);
             } else {
-                i["size"] = item.size;
+                j.Member("size", item.size);
             }
-            items.push_back(std::move(i));
+            j.Close('}');
         }
-        apev2.push_back({{"offset", tag.offset},
-                         {"size", tag.size},
-                         {"version", ApeVersion(tag.version)},
-                         {"header", tag.header},
-                         {"items", std::move(items)}});
+        j.Close(']').Close('}');
     }
-    Json& lyrics3 = json["lyrics3"] = Json::array();
+    j.Close(']').Key("lyrics3").Open('[');
     for (const auto& tag : file.lyrics3) {
-        Json fields = Json::array();
+        j.Open('{').Member("offset", tag.offset).Member("size", tag.size);
+        j.Member("version", std::to_string(tag.version)).Key("fields").Open('[');
         for (const auto& field : tag.fields) {
-            fields.push_back({{"id", field.id}, {"text", field.text}});
+            j.Open('{').Member("id", field.id).Member("text", field.text).Close('}');
         }
-        lyrics3.push_back({{"offset", tag.offset},
-                           {"size", tag.size},
-                           {"version", std::to_string(tag.version)},
-                           {"fields", std::move(fields)}});
+        j.Close(']').Close('}');
     }
-    Json& id3v1 = json["id3v1"] = nullptr;
+    j.Close(']').Key("id3v1");
     if (file.id3v1) {
         const is::Id3v1Tag& t = *file.id3v1;
-        id3v1 = {{"offset", t.offset},  {"version", t.version}, {"title", t.title},
-                 {"artist", t.artist},  {"album", t.album},     {"year", t.year},
-                 {"comment", t.comment}};
-        id3v1["track"] = t.track ? Json(*t.track) : Json(nullptr);
-        id3v1["genre"] = t.genre;
-        id3v1["genreName"] = t.genreName.empty() ? Json(nullptr) : Json(t.genreName);
-        Json& enhanced = id3v1["enhanced"] = nullptr;
+        j.Open('{').Member("offset", t.offset).Member("version", t.version);
+        j.Member("title", t.title).Member("artist", t.artist).Member("album", t.album);
+        j.Member("year", t.year).Member("comment", t.comment).Key("track");
+        t.track ? j.Value(static_cast<std::int64_t>(*t.track)) : j.Null();
+        j.Member("genre", t.genre).Key("genreName");
+        t.genreName.empty() ? j.Null() : j.Value(std::string_view(t.genreName));
+        j.Key("enhanced");
         if (t.enhanced) {
             const is::Id3v1Enhanced& e = *t.enhanced;
-            enhanced = {{"offset", e.offset}, {"title", e.title}, {"artist", e.artist},
-                        {"album", e.album},   {"speed", e.speed}, {"genre", e.genre},
-                        {"start", e.start},   {"end", e.end}};
+            j.Open('{').Member("offset", e.offset).Member("title", e.title);
+            j.Member("artist", e.artist).Member("album", e.album).Member("speed", e.speed);
+            j.Member("genre", e.genre).Member("start", e.start).Member("end", e.end).Close('}');
+        } else {
+            j.Null();
         }
+        j.Close('}');
+    } else {
+        j.Null();
     }
-    Json& notes = json["notes"] = Json::array();
+    j.Key("notes").Open('[');
     for (const auto& n : file.notes) {
-        notes.push_back({{"severity", std::string(is::SeverityName(n.severity))},
-                         {"offset", n.offset},
-                         {"text", n.text}});
+        j.Open('{').Member("severity", std::string(is::SeverityName(n.severity)));
+        j.Member("offset", n.offset).Member("text", n.text).Close('}');
     }
+    j.Close(']').Close('}');
 }
 
 void InspectText(std::ostream& out, const is::Inspection& file) {

@@ -27,8 +27,8 @@ struct InspectCounts {
     void Add(const InspectCounts& other);
 };
 
-// The "inspect" member of a file's object.
-void InspectJson(nlohmann::ordered_json& json, const inspect::Inspection& inspection);
+// The value of the "inspect" member of a file's object, compact JSON, appended to out.
+void AppendInspectJson(std::string& out, const inspect::Inspection& inspection);
 // The [Inspect] section: the map, each tag with its frames or fields, then the notes.
 void InspectText(std::ostream& out, const inspect::Inspection& inspection);
 // The summary's rows and members for the counts.
