@@ -13,6 +13,9 @@ namespace veltrane::inspect {
 
 namespace {
 
+// The text kept of all the items of one tag together, and of each item once that is spent.
+constexpr std::size_t kTagTextBudget = 4 * 1024 * 1024;
+constexpr std::size_t kHeadBytes = 4096;
 // No file is taken to hold more tags than this at either end.
 constexpr int kMaxTags = 16;
 // Zero bytes looked over after a tag for another one.
@@ -243,6 +246,7 @@ class Walk {
                 "the APEv2 footer announces a header that is not there");
         }
         std::int64_t at = std::max(tail_ - size, lead_);
+        std::size_t textHeld = 0;
         for (std::uint32_t i = 0; i < count; ++i) {
             if (at + 8 > footer) {
                 Add(Severity::Error, at, "APEv2 items run past the tag's footer");
@@ -273,7 +277,10 @@ class Walk {
             item.type = kTypes[itemFlags >> 1 & 3];
             item.size = valueSize;
             if (item.type == "text" || item.type == "link") {
-                const auto held = std::min<std::int64_t>(valueSize, kHeldBytes);
+                // Past the tag's budget for text, each further value is shown cut short.
+                const auto held = std::min<std::int64_t>(
+                    valueSize, textHeld < kTagTextBudget ? kHeldBytes : kHeadBytes);
+                textHeld += static_cast<std::size_t>(held);
                 const std::string raw = bytes_.Bytes(value, static_cast<std::size_t>(held));
                 bool valid = true;
                 std::string_view rest(raw);

@@ -24,11 +24,13 @@ using namespace std::string_view_literals;
 namespace {
 
 // A 2.2 or 2.3 tag unsynchronised as a whole is undone in memory, up to this many bytes.
-constexpr std::int64_t kUnsyncedBodyCap = 16 * 1024 * 1024;
+constexpr std::int64_t kUnsyncedBodyCap = 8 * 1024 * 1024;
 // A compressed frame's stored bytes read to inflate what is kept of it.
 constexpr std::size_t kCompressedInput = 4 * kHeldBytes;
 // What is read of a frame that is not text: enough for a picture's fields and signature.
 constexpr std::size_t kHeadBytes = 4096;
+// The text kept of all the frames of one tag together.
+constexpr std::size_t kTagTextBudget = 4 * 1024 * 1024;
 
 // The 2.4 identifiers: those of 2.3 that 2.4 keeps, and those it adds.
 constexpr std::array<std::string_view, 83> kFrameIds24 = {
@@ -101,7 +103,7 @@ void AppendUtf8(std::string& out, std::uint32_t cp) {
 // Undoes unsynchronisation: every 0x00 that follows 0xFF goes. falseSync tells whether a 0xFF
 // is followed by a byte that unsynchronisation would have broken up (0xE0 and above), which
 // means it was flagged but never applied.
-std::string Resync(std::string_view raw, bool& falseSync, std::vector<std::int64_t>* removed) {
+std::string Resync(std::string_view raw, bool& falseSync, std::vector<std::uint32_t>* removed) {
     std::string out;
     out.reserve(raw.size());
     for (std::size_t i = 0; i < raw.size(); ++i) {
@@ -109,7 +111,7 @@ std::string Resync(std::string_view raw, bool& falseSync, std::vector<std::int64
         if (U(raw[i]) == 0xFF && i + 1 < raw.size()) {
             if (raw[i + 1] == '\0') {
                 if (removed != nullptr) {
-                    removed->push_back(static_cast<std::int64_t>(out.size()));
+                    removed->push_back(static_cast<std::uint32_t>(out.size()));
                 }
                 ++i;
             } else if (U(raw[i + 1]) >= 0xE0) {
@@ -331,7 +333,8 @@ class Body {
     }
     // The file offset of a body index.
     std::int64_t FileOffset(std::int64_t index) const {
-        const auto before = std::upper_bound(removed_.begin(), removed_.end(), index);
+        const auto before =
+            std::upper_bound(removed_.begin(), removed_.end(), static_cast<std::uint32_t>(index));
         return start_ + index + (before - removed_.begin());
     }
 
@@ -340,7 +343,7 @@ class Body {
     std::int64_t start_;
     std::int64_t length_;
     std::optional<std::string> resynced_;
-    std::vector<std::int64_t> removed_;  // body indexes at which a stored 0x00 went
+    std::vector<std::uint32_t> removed_;  // body indexes at which a stored 0x00 went
 };
 
 // Inflates up to limit bytes of a zlib stream; ok tells whether the stream could be read.
@@ -596,7 +599,8 @@ class TagReader {
         // decoded (the fields before the image, its signature), so no image is read whole.
         const bool text = frame.id[0] == 'T' || frame.id[0] == 'W' || frame.id == "COMM" ||
                           frame.id == "USLT" || frame.id == "COM" || frame.id == "ULT";
-        const std::size_t held = text ? kHeldBytes : kHeadBytes;
+        // Past the tag's budget for text, each further text is shown cut short.
+        const std::size_t held = text && textHeld_ < kTagTextBudget ? kHeldBytes : kHeadBytes;
         const std::size_t want = compressed ? kCompressedInput : unsync ? 2 * held : held;
         std::string data = body.Get(at + extra, static_cast<std::size_t>(std::min<std::int64_t>(
                                                     stored, static_cast<std::int64_t>(want))));
@@ -630,6 +634,9 @@ class TagReader {
         if (data.size() > held) {
             data.resize(held);
             whole = false;
+        }
+        if (text) {
+            textHeld_ += std::min(data.size(), kHeldBytes);
         }
         Decode(frame, data, whole, fullLength, unsync, decoder);
     }
@@ -739,6 +746,7 @@ class TagReader {
     Id3v2Tag& tag_;
     std::vector<Note>& notes_;
     std::size_t inflated_ = 0;
+    std::size_t textHeld_ = 0;
     std::set<std::string> unknownIds_;  // each noted once a tag
 };
 

@@ -27,6 +27,10 @@ constexpr int kBitrates[2][3][16] = {
 };
 constexpr int kSampleRates[3] = {44100, 48000, 32000};
 
+// How far the first frame is looked for: a file that holds none within this reach (a large or
+// sparse file that is no MP3) is not read to its end.
+constexpr std::int64_t kSearchReach = 1024 * 1024;
+
 // A frame header with a length of its own (free format has none), or nullopt.
 std::optional<FrameHeader> Header(const unsigned char* b) {
     if (b[0] != 0xFF || (b[1] & 0xE0) != 0xE0) {
@@ -65,20 +69,21 @@ MiddleMap MapMiddle(ByteView& bytes, std::int64_t begin, std::int64_t end) {
     std::int64_t first = -1;
     unsigned char head[4];
     unsigned char next[4];
-    for (std::int64_t at = begin; at + 4 <= end && first < 0;) {
+    const std::int64_t reach = std::min(end, begin + kSearchReach);
+    for (std::int64_t at = begin; at + 4 <= reach && first < 0;) {
         const auto block = bytes.Block(at);
         if (block.empty()) {
             break;
         }
         const auto span = static_cast<std::size_t>(
-            std::min<std::int64_t>(static_cast<std::int64_t>(block.size()), end - at));
+            std::min<std::int64_t>(static_cast<std::int64_t>(block.size()), reach - at));
         const void* found = std::memchr(block.data(), 0xFF, span);
         if (found == nullptr) {
             at += static_cast<std::int64_t>(span);
             continue;
         }
         at += static_cast<const char*>(found) - block.data();
-        if (at + 4 > end) {
+        if (at + 4 > reach) {
             break;
         }
         bytes.Copy(at, std::span<char>(reinterpret_cast<char*>(head), 4));
@@ -103,9 +108,11 @@ MiddleMap MapMiddle(ByteView& bytes, std::int64_t begin, std::int64_t end) {
         map.regions.push_back({begin, audio - begin, "junk"});
         map.notes.push_back(
             {Severity::Warning, begin,
-             first < 0 ? std::to_string(end - begin) + " bytes where no MPEG audio frame was found"
-                       : std::to_string(audio - begin) +
-                             " bytes of junk before the first MPEG audio frame"});
+             first < 0
+                 ? std::to_string(end - begin) + " bytes where no MPEG audio frame was found" +
+                       (end - begin > kSearchReach ? " (looked for in the first 1 MiB)" : "")
+                 : std::to_string(audio - begin) +
+                       " bytes of junk before the first MPEG audio frame"});
     }
     if (first >= 0) {
         map.regions.push_back({first, end - first, "audio"});
