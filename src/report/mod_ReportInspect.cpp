@@ -151,11 +151,20 @@ class JsonWriter {
     // The texts are UTF-8 already (every decoder makes them so); only what JSON reserves is
     // escaped. Anything else that is not valid UTF-8 becomes U+FFFD.
     void String(std::string_view text) {
+        const bool ascii = std::all_of(text.begin(), text.end(),
+                                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        if (!ascii) {
+            bool valid = true;
+            const std::string clean = is::CleanUtf8(text, valid);
+            Escaped(clean);
+        } else {
+            Escaped(text);
+        }
+    }
+    void Escaped(std::string_view text) {
         static constexpr std::string_view kHex = "0123456789abcdef";
         out_ += '"';
-        bool valid = true;
-        const std::string clean = is::CleanUtf8(text, valid);
-        for (const char c : clean) {
+        for (const char c : text) {
             const auto u = static_cast<unsigned char>(c);
             if (c == '"' || c == '\\') {
                 out_ += '\\';
