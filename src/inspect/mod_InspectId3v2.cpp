@@ -307,13 +307,17 @@ class Body {
   public:
     Body(ByteView& bytes, std::int64_t start, std::int64_t length)
         : bytes_(bytes), start_(start), length_(length) {}
+    // How many of the body's bytes the file holds.
+    std::int64_t Held() const {
+        return resynced_ ? length_ : std::clamp<std::int64_t>(bytes_.Size() - start_, 0, length_);
+    }
 
     // Undoes the whole tag's unsynchronisation; false when the body is too large for it.
     bool Resynchronise(bool& falseSync) {
         if (length_ > kUnsyncedBodyCap) {
             return false;
         }
-        const std::string raw = bytes_.Bytes(start_, static_cast<std::size_t>(length_));
+        const std::string raw = bytes_.Bytes(start_, static_cast<std::size_t>(Held()));
         resynced_ = Resync(raw, falseSync, &removed_);
         length_ = static_cast<std::int64_t>(resynced_->size());
         return true;
@@ -513,9 +517,11 @@ class TagReader {
             pos += header + size;
         }
         tag_.padding = std::max<std::int64_t>(0, body.Length() - pos);
-        for (std::int64_t at = pos; at < body.Length(); at += 4096) {
-            const std::string chunk = body.Get(
-                at, static_cast<std::size_t>(std::min<std::int64_t>(4096, body.Length() - at)));
+        // Only what the file holds: past its end the padding reads as zeros anyway.
+        const std::int64_t held = body.Held();
+        for (std::int64_t at = pos; at < held; at += 4096) {
+            const std::string chunk =
+                body.Get(at, static_cast<std::size_t>(std::min<std::int64_t>(4096, held - at)));
             const auto nonZero = chunk.find_first_not_of('\0');
             if (nonZero != std::string::npos) {
                 Add(Severity::Warning, body.FileOffset(at + static_cast<std::int64_t>(nonZero)),
