@@ -140,6 +140,8 @@ class Walk {
 
     void Trailing() {
         tail_ = Size();
+        // One read for the file's last bytes, where every trailing tag's marker lies.
+        bytes_.Block(std::max(lead_, tail_ - 4096));
         for (int n = 0; n < kMaxTags && tail_ > lead_; ++n) {
             if (n == 0 && tail_ - 128 >= lead_ && bytes_.Bytes(tail_ - 128, 3) == "TAG") {
                 Id3v1();

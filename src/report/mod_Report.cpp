@@ -266,7 +266,7 @@ class FileAnalyser {
             std::optional<inspect::Inspection> inspection;
             if (options_.inspect && result.opened) {
                 if (const auto file = files_.OpenRead(path)) {
-                    ByteView bytes(*file, 16 * 1024, 16 * 1024);
+                    ByteView bytes(*file, 16 * 1024, 4 * 1024);
                     inspection = inspect::Inspect(bytes);
                 }
             }
