@@ -223,6 +223,12 @@ TEST(Inspect, NotesDamagedSizesAndStillCoversTheFile) {
     EXPECT_EQ(Map(wrong), "0+836 audio, 836+" + std::to_string(lyrics.size()) + " lyrics3");
     EXPECT_TRUE(Noted(wrong, Severity::Warning, 836, "Lyrics3 v2 size (9) does not match"));
 
+    // A size that takes the first frames of the audio into the tag.
+    const std::string into =
+        Id3v2(3, Frame23("TIT2", Text("Song")) + std::string(6, '\0') + Audio(1).substr(0, 100));
+    const Inspection audio = InspectBytes(into + Audio(2));
+    EXPECT_TRUE(Noted(audio, Severity::Error, 31, "runs into the audio"));
+
     const std::string overrun = Frame23("TIT2", Text("Song"));
     const Inspection frame = InspectBytes(Id3v2(3, overrun.substr(0, 12)) + Audio(1));
     EXPECT_TRUE(Noted(frame, Severity::Error, 10, "runs past the end of the tag"));

@@ -524,8 +524,15 @@ class TagReader {
                 body.Get(at, static_cast<std::size_t>(std::min<std::int64_t>(4096, held - at)));
             const auto nonZero = chunk.find_first_not_of('\0');
             if (nonZero != std::string::npos) {
-                Add(Severity::Warning, body.FileOffset(at + static_cast<std::int64_t>(nonZero)),
-                    "the padding holds non-zero bytes");
+                const std::int64_t offset =
+                    body.FileOffset(at + static_cast<std::int64_t>(nonZero));
+                const std::string sync = body.Get(at + static_cast<std::int64_t>(nonZero), 2);
+                if (U(sync[0]) == 0xFF && (U(sync[1]) & 0xE0) == 0xE0) {
+                    Add(Severity::Error, offset,
+                        "the tag's size runs into the audio, which starts here");
+                } else {
+                    Add(Severity::Warning, offset, "the padding holds non-zero bytes");
+                }
                 break;
             }
         }
