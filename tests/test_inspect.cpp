@@ -187,23 +187,25 @@ TEST(InspectId3v2, ReadsPlainIntegerFrameSizesIn24WithANote) {
     EXPECT_EQ(in.notes.size(), 1U);
 }
 
-// A 2.4 tag appended after the audio, found from its footer; a second tag right after the
-// first at the start.
+// A 2.4 tag appended after the audio, found from its footer; a second tag at the start behind
+// zero bytes that belong to neither.
 TEST(Inspect, FindsAppendedAndRepeatedTags) {
     const std::string body = Frame24("TIT2", Text("End"));
     const std::string appended = Id3v2(4, body, 0x10) + Id3v2Footer(body.size());
     const std::string first = Id3v2(3, Frame23("TIT2", Text("One")));
     const std::string second = Id3v2(4, Frame24("TIT2", Text("Two")));
-    const Inspection in =
-        InspectBytes(first + second + Audio(2) + appended + Id3v1({"T", "", "", "", "", {}, 255}));
+    const Inspection in = InspectBytes(first + std::string(6, '\0') + second + Audio(2) + appended +
+                                       Id3v1({"T", "", "", "", "", {}, 255}));
 
     ASSERT_EQ(in.id3v2.size(), 3U);
-    EXPECT_EQ(in.id3v2[1].offset, 24);
+    EXPECT_EQ(in.id3v2[1].offset, 30);
+    EXPECT_TRUE(Noted(in, Severity::Info, 24, "6 zero bytes between two ID3v2 tags"));
     EXPECT_EQ(in.id3v2[1].frames[0].text, (Values{"Two"}));
     EXPECT_EQ(in.id3v2[2].flags, (Values{"footer"}));
     EXPECT_EQ(in.id3v2[2].size, static_cast<std::int64_t>(appended.size()));
     EXPECT_EQ(in.id3v2[2].frames[0].text, (Values{"End"}));
-    EXPECT_EQ(Map(in), "0+24 id3v2, 24+24 id3v2, 48+836 audio, 884+34 id3v2, 918+128 id3v1");
+    EXPECT_EQ(Map(in),
+              "0+24 id3v2, 24+6 junk, 30+24 id3v2, 54+836 audio, 890+34 id3v2, 924+128 id3v1");
     EXPECT_EQ(in.id3v1->version, "1.0");
     EXPECT_EQ(in.id3v1->genreName, "");
 }
