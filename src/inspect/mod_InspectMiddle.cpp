@@ -104,15 +104,28 @@ MiddleMap MapMiddle(ByteView& bytes, std::int64_t begin, std::int64_t end) {
         ++at;
     }
     const std::int64_t audio = first < 0 ? end : first;
-    if (audio > begin) {
-        map.regions.push_back({begin, audio - begin, "junk"});
+    if (first < 0 && end > begin) {
+        map.regions.push_back({begin, end - begin, "junk"});
         map.notes.push_back(
             {Severity::Warning, begin,
-             first < 0
-                 ? std::to_string(end - begin) + " bytes where no MPEG audio frame was found" +
-                       (end - begin > kSearchReach ? " (looked for in the first 1 MiB)" : "")
-                 : std::to_string(audio - begin) +
-                       " bytes of junk before the first MPEG audio frame"});
+             std::to_string(end - begin) + " bytes where no MPEG audio frame was found" +
+                 (end - begin > kSearchReach ? " (looked for in the first 1 MiB)" : "")});
+    } else if (audio > begin) {
+        // Zero bytes in front of the audio are mostly padding a tagger left behind its tag.
+        bool zeros = true;
+        for (std::int64_t at = begin; at < audio && zeros;) {
+            const auto block = bytes.Block(at);
+            const auto n =
+                std::min<std::int64_t>(static_cast<std::int64_t>(block.size()), audio - at);
+            zeros = !block.empty() &&
+                    std::all_of(block.begin(), block.begin() + n, [](char c) { return c == '\0'; });
+            at += n;
+        }
+        map.regions.push_back({begin, audio - begin, "junk"});
+        map.notes.push_back({zeros ? Severity::Info : Severity::Warning, begin,
+                             std::to_string(audio - begin) +
+                                 (zeros ? " zero bytes before the first MPEG audio frame"
+                                        : " bytes of junk before the first MPEG audio frame")});
     }
     if (first >= 0) {
         map.regions.push_back({first, end - first, "audio"});
