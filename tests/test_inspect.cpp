@@ -63,7 +63,7 @@ using Values = std::vector<std::string>;
 TEST(Inspect, MapsEveryByteAndReadsTheTrailingTagsInOrder) {
     const std::string id3 = Id3v2(3, Frame23("TIT2", Text("Song")));  // 25 bytes
     const std::string ape =
-        fixture::ApeTag({{"Artist", std::string("A\0B", 3)}, {"Cover", "xyz", 1}});
+        fixture::ApeTag({{"Artist", std::string("A\0B", 3)}, {"Cover", "xyz", 1}, {"Bad", "\xFF"}});
     const std::string lyrics = Lyrics3v2({{"IND", "00"}, {"LYR", "la la"}});
     std::string enhanced = "TAG+" + std::string(60, '\0');
     enhanced += "Long artist" + std::string(49, '\0') + std::string(60, '\0') + '\x02' +
@@ -85,10 +85,12 @@ TEST(Inspect, MapsEveryByteAndReadsTheTrailingTagsInOrder) {
     ASSERT_EQ(in.apev2.size(), 1U);
     EXPECT_EQ(in.apev2[0].offset, apeAt);
     EXPECT_TRUE(in.apev2[0].header);
-    ASSERT_EQ(in.apev2[0].items.size(), 2U);
+    ASSERT_EQ(in.apev2[0].items.size(), 3U);
     EXPECT_EQ(in.apev2[0].items[0].values, (Values{"A", "B"}));
     EXPECT_EQ(in.apev2[0].items[1].type, "binary");
     EXPECT_EQ(in.apev2[0].items[1].size, 3);
+    EXPECT_EQ(in.apev2[0].items[2].values, (Values{"\xEF\xBF\xBD"}));
+    EXPECT_TRUE(Noted(in, Severity::Warning, apeAt + 32 + 18 + 17, "Bad is not valid UTF-8"));
 
     ASSERT_EQ(in.lyrics3.size(), 1U);
     EXPECT_EQ(in.lyrics3[0].version, 2);
@@ -102,6 +104,12 @@ TEST(Inspect, MapsEveryByteAndReadsTheTrailingTagsInOrder) {
     ASSERT_TRUE(in.id3v1->enhanced);
     EXPECT_EQ(in.id3v1->enhanced->artist, "Long artist");
     EXPECT_EQ(in.id3v1->enhanced->end, "002:00");
+
+    const std::string lyricsV1 = Lyrics3v1("words");
+    EXPECT_EQ(Map(InspectBytes(Audio(2) + ape + lyricsV1)),
+              "0+836 audio, 836+" + std::to_string(ape.size()) + " apev2, " +
+                  std::to_string(836 + ape.size()) + "+" + std::to_string(lyricsV1.size()) +
+                  " lyrics3");
 }
 
 // A 2.4 tag whose frames are unsynchronised one by one, with data length indicators; a frame
@@ -114,13 +122,14 @@ TEST(InspectId3v2, UndoesUnsynchronisationFrameByFrameWithDataLengthIndicators) 
     const std::string body =
         Frame24("APIC", SyncsafeSize(static_cast<std::uint32_t>(apic.size())) + stored, 0, 0x03) +
         Frame24("TPE1", std::string("\x03One\0Two\0", 9)) +
-        Frame24("APIC", ApicData("image/jpeg", "", image), 0, 0x02) + std::string(10, '\0');
+        Frame24("APIC", ApicData("image/jpeg", "", "\x11\xFF\xE0\x11"), 0, 0x02) +
+        Frame24("APIC", ApicData("image/jpeg", "", Unsynchronise(image))) + std::string(10, '\0');
     const Inspection in = InspectBytes(Id3v2(4, body) + Audio(2));
 
     ASSERT_EQ(in.id3v2.size(), 1U);
     const Id3v2Tag& tag = in.id3v2[0];
     EXPECT_EQ(tag.padding, 10);
-    ASSERT_EQ(tag.frames.size(), 3U);
+    ASSERT_EQ(tag.frames.size(), 4U);
     const Id3v2Frame& picture = tag.frames[0];
     EXPECT_EQ(picture.flags, (Values{"unsynchronisation", "data-length-indicator"}));
     ASSERT_TRUE(picture.picture);
@@ -133,12 +142,14 @@ TEST(InspectId3v2, UndoesUnsynchronisationFrameByFrameWithDataLengthIndicators) 
     EXPECT_EQ(tag.frames[1].encoding, "UTF-8");
     EXPECT_EQ(tag.frames[1].text, (Values{"One", "Two"}));
     EXPECT_TRUE(Noted(in, Severity::Warning, tag.frames[2].offset, "flagged but not applied"));
+    EXPECT_TRUE(Noted(in, Severity::Warning, tag.frames[3].offset, "applied but not flagged"));
     EXPECT_EQ(Map(in), "0+" + std::to_string(10 + body.size()) + " id3v2, " +
                            std::to_string(10 + body.size()) + "+836 audio");
 }
 
 // 2.3 text: UTF-16 without a byte order mark read little-endian, bytes after the terminator,
-// a text frame twice, a frame ID 2.3 does not define, and a compressed frame inflated.
+// a text frame twice, a frame ID 2.3 does not define, a compressed frame inflated, and an
+// encrypted one listed but not decoded.
 TEST(InspectId3v2, DecodesTextAsTheVersionSaysAndNotesWhatIsAgainstIt) {
     const std::string body = Frame23("TIT2", std::string("\x01"
                                                          "A\0B\0",
@@ -149,12 +160,12 @@ TEST(InspectId3v2, DecodesTextAsTheVersionSaysAndNotesWhatIsAgainstIt) {
                              Frame23("COMM", std::string("\x00"
                                                          "engdesc\0the comment",
                                                          20)) +
-                             "\x01\x02";
+                             Frame23("GEOB", "\x80secret", 0, 0x40) + "\x01\x02";
     const Inspection in = InspectBytes(Id3v2(3, body) + Audio(2));
 
     ASSERT_EQ(in.id3v2.size(), 1U);
     const auto& frames = in.id3v2[0].frames;
-    ASSERT_EQ(frames.size(), 6U);
+    ASSERT_EQ(frames.size(), 7U);
     EXPECT_EQ(frames[0].text, (Values{"AB"}));
     EXPECT_EQ(frames[0].encoding, "UTF-16");
     EXPECT_TRUE(Noted(in, Severity::Warning, frames[0].offset, "without a byte order mark"));
@@ -167,23 +178,25 @@ TEST(InspectId3v2, DecodesTextAsTheVersionSaysAndNotesWhatIsAgainstIt) {
     EXPECT_EQ(frames[5].language, "eng");
     EXPECT_EQ(frames[5].description, "desc");
     EXPECT_EQ(frames[5].text, (Values{"the comment"}));
+    EXPECT_EQ(frames[6].flags, (Values{"encryption"}));
+    EXPECT_FALSE(frames[6].data);
     EXPECT_TRUE(Noted(in, Severity::Warning, 10 + static_cast<std::int64_t>(body.size()) - 2,
                       "padding holds non-zero bytes"));
 }
 
 // Some taggers write 2.4 frame sizes as plain integers: a size of 256 read as synchsafe would
-// end inside the text, read plainly it ends where the next frame starts.
+// end inside the text, read plainly it ends where the tag ends.
 TEST(InspectId3v2, ReadsPlainIntegerFrameSizesIn24WithANote) {
     const std::string long_text = "\x03" + std::string(255, 'x');
-    const std::string body = Frame24("TIT2", long_text, 0, 0, BigEndian(256, 4)) +
-                             Frame24("TPE1", Text("Artist"), 0, 0, BigEndian(7, 4));
+    const std::string body = Frame24("TPE1", Text("Artist"), 0, 0, BigEndian(7, 4)) +
+                             Frame24("TIT2", long_text, 0, 0, BigEndian(256, 4));
     const Inspection in = InspectBytes(Id3v2(4, body) + Audio(2));
     ASSERT_EQ(in.id3v2.size(), 1U);
     EXPECT_TRUE(in.id3v2[0].plainSizes);
     ASSERT_EQ(in.id3v2[0].frames.size(), 2U);
-    EXPECT_EQ(in.id3v2[0].frames[0].text, (Values{std::string(255, 'x')}));
-    EXPECT_EQ(in.id3v2[0].frames[1].text, (Values{"Artist"}));
-    EXPECT_TRUE(Noted(in, Severity::Warning, 10, "plain integers"));
+    EXPECT_EQ(in.id3v2[0].frames[0].text, (Values{"Artist"}));
+    EXPECT_EQ(in.id3v2[0].frames[1].text, (Values{std::string(255, 'x')}));
+    EXPECT_TRUE(Noted(in, Severity::Warning, 27, "plain integers"));
     EXPECT_EQ(in.notes.size(), 1U);
 }
 
@@ -235,6 +248,7 @@ TEST(Inspect, NotesDamagedSizesAndStillCoversTheFile) {
     const Inspection frame = InspectBytes(Id3v2(3, overrun.substr(0, 12)) + Audio(1));
     EXPECT_TRUE(Noted(frame, Severity::Error, 10, "runs past the end of the tag"));
 
+    EXPECT_TRUE(InspectBytes(Id3v2(3, overrun)).notes.empty());
     EXPECT_EQ(Map(InspectBytes("")), "");
     EXPECT_EQ(Map(InspectBytes("0123")), "0+4 junk");
 }
@@ -244,7 +258,9 @@ TEST(Inspect, NotesDamagedSizesAndStillCoversTheFile) {
 TEST(InspectReport, AddsTheMemberTheSectionAndTheCounts) {
     TempFolder temp;
     const std::string path = (temp.Path() / "a.mp3").string();
-    temp.Write("a.mp3", Id3v2(4, Frame24("TIT2", std::string("\x03Line\n[ID3v1]", 13))) + Audio(2));
+    temp.Write("a.mp3", Id3v2(4, Frame24("TIT2", std::string("\x03Line\n[ID3v1]", 13)) +
+                                     Frame24("TYER", Text("2001"))) +
+                            Audio(2) + fixture::ApeTag({{"Cover", "xyz", 1}}));
     const auto run = [&](std::vector<std::string> args) {
         std::ostringstream out, err;
         RunReport(args, out, err);
@@ -259,11 +275,15 @@ TEST(InspectReport, AddsTheMemberTheSectionAndTheCounts) {
     EXPECT_EQ(file["inspect"]["id3v2"][0]["frames"][0]["text"][0], "Line\n[ID3v1]");
     EXPECT_TRUE(json["files"][1]["inspect"].is_null());
     EXPECT_EQ(json["summary"]["inspect"]["withID3v2"]["4"], 1);
+    EXPECT_EQ(json["summary"]["inspect"]["withNotes"]["warning"], 1);
 
     const std::string text = run({"--inspect", "--summary", path});
-    EXPECT_NE(text.find("[Inspect]\nsize\t869\nmap\n  0\t33\tid3v2\n  33\t836\taudio\n"),
-              std::string::npos);
+    EXPECT_NE(
+        text.find(
+            "[Inspect]\nsize\t965\nmap\n  0\t48\tid3v2\n  48\t836\taudio\n  884\t81\tapev2\n"),
+        std::string::npos);
     EXPECT_NE(text.find("UTF-8 Line\\n[ID3v1]\n"), std::string::npos);
+    EXPECT_NE(text.find("  Cover\tbinary\t3 bytes\n"), std::string::npos);
     EXPECT_NE(text.find("Inspected with ID3v2.4\t1\n"), std::string::npos);
     EXPECT_EQ(run({path}).find("Inspect"), std::string::npos);
 }

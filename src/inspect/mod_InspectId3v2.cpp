@@ -727,7 +727,7 @@ class TagReader {
             const auto prefix = static_cast<std::int64_t>(image.data() - all.data());
             picture.size = std::max<std::int64_t>(0, total - prefix);
             picture.format = FormatOf(image);
-            if (!unsync && image.starts_with("\xFF\x00\xD8"sv)) {
+            if (!unsync && image.starts_with("\xFF\xD8\xFF\x00"sv)) {
                 decoder.Note(Severity::Warning, "unsynchronisation is applied but not flagged");
             }
             const std::string named = FormatOfMime(picture.mime);
