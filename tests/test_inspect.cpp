@@ -260,7 +260,7 @@ TEST(InspectReport, AddsTheMemberTheSectionAndTheCounts) {
     const std::string path = (temp.Path() / "a.mp3").string();
     temp.Write("a.mp3", Id3v2(4, Frame24("TIT2", std::string("\x03Line\n[ID3v1]", 13)) +
                                      Frame24("TYER", Text("2001"))) +
-                            Audio(2) + fixture::ApeTag({{"Cover", "xyz", 1}}));
+                            Audio(2) + fixture::ApeTag({{"Cover", "xyz", 1}, {"Who", "Me"}}));
     const auto run = [&](std::vector<std::string> args) {
         std::ostringstream out, err;
         RunReport(args, out, err);
@@ -280,10 +280,10 @@ TEST(InspectReport, AddsTheMemberTheSectionAndTheCounts) {
     const std::string text = run({"--inspect", "--summary", path});
     EXPECT_NE(
         text.find(
-            "[Inspect]\nsize\t965\nmap\n  0\t48\tid3v2\n  48\t836\taudio\n  884\t81\tapev2\n"),
+            "[Inspect]\nsize\t979\nmap\n  0\t48\tid3v2\n  48\t836\taudio\n  884\t95\tapev2\n"),
         std::string::npos);
     EXPECT_NE(text.find("UTF-8 Line\\n[ID3v1]\n"), std::string::npos);
-    EXPECT_NE(text.find("  Cover\tbinary\t3 bytes\n"), std::string::npos);
+    EXPECT_NE(text.find("  Cover\tbinary\t3 bytes\n  Who\ttext\tMe\n"), std::string::npos);
     EXPECT_NE(text.find("Inspected with ID3v2.4\t1\n"), std::string::npos);
     EXPECT_EQ(run({path}).find("Inspect"), std::string::npos);
 }
