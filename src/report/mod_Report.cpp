@@ -13,6 +13,7 @@
 
 #include "analysis/mod_AnalysisDriver.h"
 #include "id3v2/mod_MP3__ID3TAGDefinitions.h"
+#include "inspect/mod_Inspect.h"
 #include "picture/mod_MP3ID3_Picture.h"
 #include "platform/mod__FileAPI.h"
 #include "platform/mod__Toolkit.h"
@@ -40,12 +41,20 @@ constexpr std::string_view kHelp =
     "  --json            one JSON document for all files instead of text\n"
     "  --export-picture  write the first attached picture of each file into the current\n"
     "                    folder, as a click on its picture row does\n"
+    "  --inspect         also every tag of the file decoded as its own standard says\n"
+    "                    (ID3v2.2 to 2.4, APEv2, Lyrics3, ID3v1 and its TAG+ block), the\n"
+    "                    map of the file's bytes and notes on what is wrong or unusual,\n"
+    "                    as an [Inspect] section or an \"inspect\" member; the audio from\n"
+    "                    its first frame and VBR header\n"
+    "  --scan            with --inspect (and implying it), walk every frame of the audio:\n"
+    "                    frames counted, exact duration, bit rates, breaks in the stream\n"
     "  -r, --recursive   with a folder, its sub-folders too, depth first (links to folders\n"
     "                    are not followed)\n"
     "  -j, --jobs N      analyse N files at once (default: the number of cores); the output\n"
     "                    is the same and in the same order whatever N\n"
     "  --summary         after the files, the counts over the run: files, tags by version,\n"
     "                    pictures, Xing markers, message boxes by title, total playing time\n"
+    "                    (with --inspect also files by what the inspection found)\n"
     "  --progress        show a progress line on standard error\n"
     "  --no-progress     never show it (by default it is shown when standard error is a\n"
     "                    terminal and more than one file is analysed)\n"
@@ -63,6 +72,8 @@ constexpr std::string_view kHelp =
 struct Options {
     bool json = false;
     bool exportPicture = false;
+    bool inspect = false;
+    bool scan = false;
     bool recursive = false;
     bool summary = false;
     std::optional<bool> progress;
@@ -154,6 +165,10 @@ std::optional<int> ParseArguments(const std::vector<std::string>& args, Options&
             options.json = true;
         } else if (arg == "--export-picture") {
             options.exportPicture = true;
+        } else if (arg == "--inspect") {
+            options.inspect = true;
+        } else if (arg == "--scan") {
+            options.inspect = options.scan = true;
         } else if (arg == "-r" || arg == "--recursive") {
             options.recursive = true;
         } else if (arg == "--summary") {
@@ -254,8 +269,18 @@ class FileAnalyser {
                 turn.Take();
                 picture = Export();
             }
-            const FileReport report{path,   mpeg_,  id3v2_, id3v1_, lyrics_, messages_.Messages(),
-                                    state_, picture};
+            std::optional<inspect::Inspection> inspection;
+            if (options_.inspect && result.opened) {
+                if (const auto file = files_.OpenRead(path)) {
+                    // The tags are read in small blocks; a walk of every frame reads on in
+                    // large ones.
+                    ByteView bytes(*file, 16 * 1024, options_.scan ? 1024 * 1024 : 4 * 1024);
+                    inspection = inspect::Inspect(bytes, options_.scan);
+                }
+            }
+            const FileReport report{path,   mpeg_,   id3v2_,
+                                    id3v1_, lyrics_, messages_.Messages(),
+                                    state_, picture, options_.inspect ? &inspection : nullptr};
             format_->File(report, out, err);
             result.counts.Add(report, result.opened);
             result.out = std::move(out).str();

@@ -34,6 +34,10 @@ std::vector<std::pair<std::string, std::string>> SummaryRows(const ReportSummary
         rows.emplace_back("Messages " + title, std::to_string(count));
     }
     rows.emplace_back("Playing time", FormatDuration(s.seconds));
+    if (s.inspect.inspected > 0) {
+        const auto more = InspectSummaryRows(s.inspect);
+        rows.insert(rows.end(), more.begin(), more.end());
+    }
     return rows;
 }
 
@@ -74,6 +78,9 @@ class TextReport final : public ReportFormat {
             if (file.picture) {
                 out << file.picture->result << '\t' << VisibleText(file.picture->file) << '\n';
             }
+        }
+        if (file.inspection != nullptr && *file.inspection) {
+            InspectText(out, **file.inspection);
         }
     }
 
@@ -190,19 +197,23 @@ Json SummaryJson(const ReportSummary& s) {
     for (const auto& [title, count] : s.messages) {
         messages[Cp1252ToUtf8(title)] = count;
     }
-    return {{"analysed", s.analysed},
-            {"notOpened", s.notOpened},
-            {"withID3v1", s.withId3v1},
-            {"withID3v2",
-             {{"2", s.withId3v2[0]},
-              {"3", s.withId3v2[1]},
-              {"4", s.withId3v2[2]},
-              {"other", s.withId3v2[3]}}},
-            {"withLyrics3", {{"1", s.withLyrics3[0]}, {"2", s.withLyrics3[1]}}},
-            {"withPicture", s.withPicture},
-            {"withXing", s.withXing},
-            {"messages", std::move(messages)},
-            {"playingTime", FormatDuration(s.seconds)}};
+    Json summary = {{"analysed", s.analysed},
+                    {"notOpened", s.notOpened},
+                    {"withID3v1", s.withId3v1},
+                    {"withID3v2",
+                     {{"2", s.withId3v2[0]},
+                      {"3", s.withId3v2[1]},
+                      {"4", s.withId3v2[2]},
+                      {"other", s.withId3v2[3]}}},
+                    {"withLyrics3", {{"1", s.withLyrics3[0]}, {"2", s.withLyrics3[1]}}},
+                    {"withPicture", s.withPicture},
+                    {"withXing", s.withXing},
+                    {"messages", std::move(messages)},
+                    {"playingTime", FormatDuration(s.seconds)}};
+    if (s.inspect.inspected > 0) {
+        InspectSummaryJson(summary["inspect"], s.inspect);
+    }
+    return summary;
 }
 
 // The document is written as it goes: its frame here, each file's object and the summary
@@ -214,7 +225,19 @@ class JsonReport final : public ReportFormat {
     std::string_view Before(bool first) const override { return first ? "\n" : ",\n"; }
 
     void File(const FileReport& file, std::ostream& out, std::ostream&) override {
-        out << Dump(file_.Fill(file));
+        std::string text = Dump(file_.Fill(file));
+        if (file.inspection != nullptr) {
+            // The last member, after "picture": the object's closing brace moves behind it.
+            text.pop_back();
+            text += ",\"inspect\":";
+            if (*file.inspection) {
+                AppendInspectJson(text, **file.inspection);
+            } else {
+                text += "null";
+            }
+            text += '}';
+        }
+        out << text;
     }
 
     void End(const ReportSummary* summary, std::ostream& out) const override {
@@ -288,6 +311,9 @@ void ReportSummary::Add(const FileReport& file, bool opened) {
         ++messages[m.title];
     }
     seconds += state.Mpeg.Duration;
+    if (file.inspection != nullptr && *file.inspection) {
+        inspect.Add(**file.inspection);
+    }
 }
 
 void ReportSummary::Add(const ReportSummary& other) {
@@ -306,6 +332,7 @@ void ReportSummary::Add(const ReportSummary& other) {
         messages[title] += count;
     }
     seconds += other.seconds;
+    inspect.Add(other.inspect);
 }
 
 std::unique_ptr<ReportFormat> TextFormat(bool withPicture) {

@@ -14,6 +14,7 @@
 
 #include "analysis/mod_AnalysisDriver.h"
 #include "platform/mod__Toolkit.h"
+#include "report/mod_ReportInspect.h"
 
 namespace veltrane {
 
@@ -32,6 +33,8 @@ struct FileReport {
     const std::vector<MemoryMessageBox::Message>& messages;
     const AnalysisState& state;
     const std::optional<PictureResult>& picture;  // only with --export-picture
+    // Only with --inspect; empty for a file that could not be opened.
+    const std::optional<inspect::Inspection>* inspection = nullptr;
 };
 
 // Counts over a run.
@@ -45,6 +48,7 @@ struct ReportSummary {
     std::uint64_t withXing = 0;
     std::map<std::string, std::uint64_t> messages;  // message boxes by title
     std::int64_t seconds = 0;                       // the playing times added up
+    InspectCounts inspect;                          // shown only when a file was inspected
 
     void Add(const FileReport& file, bool opened);
     void Add(const ReportSummary& other);

@@ -92,6 +92,27 @@ inline std::string CompressedFrame23(std::string_view id, std::string_view plain
                                      std::optional<std::uint32_t> declared = std::nullopt) {
     return Frame23(id, BigEndian(declared.value_or(plain.size()), 4) + Compress(plain), 0, 0x80);
 }
+// A version 2.4 frame: id, size in base 128 (or the four size bytes given), flags, data.
+inline std::string Frame24(std::string_view id, std::string_view data, int status = 0,
+                           int format = 0, std::optional<std::string> sizeBytes = std::nullopt) {
+    return std::string(id) +
+           sizeBytes.value_or(SyncsafeSize(static_cast<std::uint32_t>(data.size()))) +
+           Bytes({status, format}) + std::string(data);
+}
+// Unsynchronisation: a 0x00 after every 0xFF that is followed by 0x00 or a byte from 0xE0 up,
+// or that ends the data.
+inline std::string Unsynchronise(std::string_view data) {
+    std::string out;
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        out.push_back(data[i]);
+        const bool ff = static_cast<unsigned char>(data[i]) == 0xFF;
+        if (ff && (i + 1 == data.size() || data[i + 1] == '\0' ||
+                   static_cast<unsigned char>(data[i + 1]) >= 0xE0)) {
+            out.push_back('\0');
+        }
+    }
+    return out;
+}
 // A version 2.2 frame: 3-letter id, 3-byte size, data.
 inline std::string Frame22(std::string_view id, std::string_view data) {
     return std::string(id) + BigEndian(data.size(), 3) + std::string(data);
@@ -115,6 +136,39 @@ inline std::string Id3v2(int version, std::string_view body, int flags = 0,
     return "ID3" + Bytes({version, 0, flags}) +
            sizeBytes.value_or(SyncsafeSize(static_cast<std::uint32_t>(body.size()))) +
            std::string(body);
+}
+// A 2.4 footer: "3DI", version 4, revision 0, flags, the body size in base 128.
+inline std::string Id3v2Footer(std::size_t bodySize, int flags = 0x10) {
+    return "3DI" + Bytes({4, 0, flags}) + SyncsafeSize(static_cast<std::uint32_t>(bodySize));
+}
+// Little-endian number of four bytes.
+inline std::string LittleEndian32(std::uint32_t value) {
+    std::string out;
+    for (int i = 0; i < 4; ++i, value >>= 8) {
+        out.push_back(static_cast<char>(value & 0xFFU));
+    }
+    return out;
+}
+// An APEv2 tag with header and footer; each item is key, value and type (0 text, 1 binary).
+struct ApeItem {
+    std::string key;
+    std::string value;
+    int type = 0;
+};
+inline std::string ApeTag(const std::vector<ApeItem>& items) {
+    std::string body;
+    for (const auto& item : items) {
+        body += LittleEndian32(static_cast<std::uint32_t>(item.value.size())) +
+                LittleEndian32(static_cast<std::uint32_t>(item.type) << 1) + item.key + '\0' +
+                item.value;
+    }
+    const auto block = [&](std::uint32_t flags) {
+        return "APETAGEX" + LittleEndian32(2000) +
+               LittleEndian32(static_cast<std::uint32_t>(body.size() + 32)) +
+               LittleEndian32(static_cast<std::uint32_t>(items.size())) + LittleEndian32(flags) +
+               std::string(8, '\0');
+    };
+    return block(0xA0000000U) + body + block(0x80000000U);
 }
 // Lyrics3: version 2 fields ("LYR", "text") become id + five-digit length + content, then the
 // six-digit size and "LYRICS200"; version 1 is "LYRICSBEGIN", text, "LYRICSEND".
