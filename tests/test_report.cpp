@@ -74,7 +74,8 @@ TEST_F(ReportTool, ParsesItsOptions) {
     temp_.Write("-x.mp3", kV11);
     temp_.Write("bad\xFF.mp3", kV11);
     const std::string usage =
-        "\nUsage: veltrane-report [--json] [--export-picture] [-r] [-j N] [--summary] PATH...\n";
+        "\nUsage: veltrane-report [--json] [--export-picture] [-r] [-j N] [--summary]\n"
+        "                       [--progress|--no-progress] PATH...\n";
     const std::string jobs = "veltrane-report: the number of jobs must be from 1 to 1024, not ";
     const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
         {{}, 2, "veltrane-report: no PATH given" + usage},

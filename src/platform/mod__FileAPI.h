@@ -15,6 +15,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace veltrane {
@@ -27,6 +28,9 @@ class InputFile {
     // Reads up to buffer.size() bytes at the absolute offset. Bytes not delivered are left as
     // they are; a negative offset delivers nothing. Returns the number of bytes delivered.
     virtual std::size_t ReadAt(std::int64_t offset, std::span<char> buffer) = 0;
+    // The first offset at or after offset where bytes other than zeros may stand: the holes of a
+    // sparse file hold none. Size() when nothing but zeros follows.
+    virtual std::int64_t DataFrom(std::int64_t offset) { return offset; }
 };
 
 // A new file being written. It takes its name only when committed; until then nothing under
@@ -38,6 +42,8 @@ class OutputFile {
     virtual bool Write(std::span<const char> bytes) = 0;
     // Puts the file under its name, replacing what stood there. False on failure.
     virtual bool Commit() = 0;
+    // The name the file is written under until it is committed; empty when it has none.
+    virtual std::string TemporaryPath() const { return {}; }
 };
 
 class FileAccess {
@@ -124,11 +130,27 @@ class HostFileAccess final : public FileAccess {
     std::unique_ptr<OutputFile> CreateWrite(const std::string& path) override;
     std::optional<std::string> ReplaceProblem(const std::string& path,
                                               const std::string& keep) override;
+    // Why the last OpenRead that failed could not open its file: the host's error, kept so
+    // that nobody has to open the file again to learn it.
+    std::error_code LastOpenError() const { return lastOpenError_; }
 
   private:
     std::optional<std::string> HostPath(const std::string& path) const;
     std::optional<DriveRoots> roots_;
+    std::error_code lastOpenError_;
 };
+
+// The error of a path that names something other than a regular file ("not a regular file").
+std::error_code NotRegularFileError();
+
+// The device and inode of the file a host path names, links followed; nullopt when there is
+// none.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    auto operator<=>(const FileIdentity&) const = default;
+};
+std::optional<FileIdentity> HostFileIdentity(const std::string& hostPath);
 
 // Creates a host folder and its parents where missing; false when it cannot be had.
 bool CreateFolders(const std::string& hostPath);
@@ -142,8 +164,5 @@ std::int64_t ThreadDiskReads();
 
 // Whether the process's standard error is a terminal.
 bool StandardErrorIsTerminal();
-
-// The reason a host path cannot be opened for reading, or nullopt when it can.
-std::optional<std::string> HostOpenProblem(const std::string& hostPath);
 
 }  // namespace veltrane
