@@ -21,8 +21,8 @@
 namespace veltrane {
 
 // Starts a thread running body into threads; false when the host cannot start one.
-using ThreadStarter = std::function<bool(std::vector<std::jthread>& threads,
-                                         std::function<void()> body)>;
+using ThreadStarter =
+    std::function<bool(std::vector<std::jthread>& threads, std::function<void()> body)>;
 bool StartHostThread(std::vector<std::jthread>& threads, std::function<void()> body);
 
 struct PipelineSetup {
@@ -110,7 +110,8 @@ class OrderedPipeline {
     bool Add(Item item) {
         std::unique_lock lock(mutex_);
         producerWaits_ = true;
-        producerWake_.wait(lock, [&] { return stopped_ || unbounded_ || queue_.size() < setup_.backlog; });
+        producerWake_.wait(
+            lock, [&] { return stopped_ || unbounded_ || queue_.size() < setup_.backlog; });
         producerWaits_ = false;
         if (stopped_) {
             return false;
@@ -162,7 +163,8 @@ class OrderedPipeline {
         std::unique_lock lock(mutex_);
         for (;;) {
             ++idleJobs_;
-            jobWake_.wait(lock, [&] { return stopped_ || Claimable() || (closed_ && queue_.empty()); });
+            jobWake_.wait(lock,
+                          [&] { return stopped_ || Claimable() || (closed_ && queue_.empty()); });
             --idleJobs_;
             if (stopped_ || !Claimable()) {
                 return;
@@ -212,7 +214,7 @@ class OrderedPipeline {
     PipelineSetup setup_;
     std::mutex mutex_;
     std::condition_variable jobWake_, consumerWake_, producerWake_;
-    std::deque<Item> queue_;                   // found, not claimed
+    std::deque<Item> queue_;                    // found, not claimed
     std::vector<std::optional<Result>> slots_;  // claimed, by index modulo the window
     std::size_t added_ = 0, claimed_ = 0, next_ = 0;
     unsigned jobThreads_ = 0;

@@ -302,8 +302,8 @@ class FileAnalyser {
         } catch (const std::bad_alloc&) {
             // Whatever was printed of the file goes: the output stays whole, one file short.
             result.out.clear();
-            result.err += "veltrane-report: not enough memory to report " +
-                          VisibleText(result.path) + '\n';
+            result.err +=
+                "veltrane-report: not enough memory to report " + VisibleText(result.path) + '\n';
             result.opened = false;
             unfinished_ = false;
         } catch (const std::exception& fault) {
@@ -390,7 +390,7 @@ class CheckedOutput {
 // Whether a run over these paths is likely to analyse more than one file.
 bool ManyFiles(const std::vector<std::string>& paths) {
     return paths.size() > 1 || std::any_of(paths.begin(), paths.end(),
-                                               [](const std::string& p) { return IsHostFolder(p); });
+                                           [](const std::string& p) { return IsHostFolder(p); });
 }
 
 }  // namespace
@@ -429,8 +429,8 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
 
     const unsigned jobs =
         options.jobs != 0 ? options.jobs : std::max(1U, std::thread::hardware_concurrency());
-    const bool progressShown =
-        ProgressWanted(options.progress, StandardErrorIsTerminal(), ManyFiles(options.paths) ? 2 : 1);
+    const bool progressShown = ProgressWanted(options.progress, StandardErrorIsTerminal(),
+                                              ManyFiles(options.paths) ? 2 : 1);
     Interruptions interruptions(progressShown);
     RunFiles run;
     run.interruptions = &interruptions;
@@ -458,8 +458,8 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     output.Add(begin.str());
 
     using Pipeline = OrderedPipeline<WalkStep, FileOutput>;
-    Pipeline pipeline(PipelineSetup{jobs, 4 * static_cast<std::size_t>(jobs),
-                                    std::size_t{1} << 16, start});
+    Pipeline pipeline(
+        PipelineSetup{jobs, 4 * static_cast<std::size_t>(jobs), std::size_t{1} << 16, start});
     const auto produce = [&](const Pipeline::Sink& sink) {
         if (!options.exportPicture) {
             WalkFiles(options.paths, options.recursive,
@@ -507,8 +507,8 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         } else {
             std::string openProblem;
             if (file.openError) {
-                openProblem = *file.openError ? file.openError->message()
-                                              : "it vanished while being read";
+                openProblem =
+                    *file.openError ? file.openError->message() : "it vanished while being read";
                 errText = "veltrane-report: cannot open " + VisibleText(file.path) + ": " +
                           openProblem + '\n';
             }
@@ -517,11 +517,6 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
                 file.unfinished.reset();
             }
             errText += file.err;
-            if (!file.out.empty()) {
-                output.Add(format->Before(first));
-                output.Add(file.out);
-                first = false;
-            }
             status = file.opened ? status : 1;
             summary.Add(file.counts);
         }
@@ -532,6 +527,11 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
                 return fail();
             }
             progress.Write(errText);
+        }
+        if (!file.out.empty()) {
+            output.Add(format->Before(first));
+            output.Add(file.out);
+            first = false;
         }
         if (output.Pending() >= 64 * 1024 && !flush()) {
             return fail();
@@ -545,10 +545,9 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     };
     const PipelineOutcome outcome = pipeline.Run(produce, makeJob, inOrder);
     if (outcome.threadsStarted < outcome.threadsWanted) {
-        progress.Write("veltrane-report: could start only " +
-                       std::to_string(outcome.threadsStarted) + " of " +
-                       std::to_string(outcome.threadsWanted) +
-                       " threads; the run goes on with fewer\n");
+        progress.Write(
+            "veltrane-report: could start only " + std::to_string(outcome.threadsStarted) + " of " +
+            std::to_string(outcome.threadsWanted) + " threads; the run goes on with fewer\n");
     }
     if (failed) {
         return kWriteFailed;

@@ -310,10 +310,11 @@ namespace {
 std::size_t Utf8At(std::string_view text, std::size_t i, char32_t& code) {
     const auto b = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
     const unsigned char lead = b(0);
-    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2
-                               : lead >= 0xE0 && lead <= 0xEF             ? 3
-                               : lead >= 0xF0 && lead <= 0xF4             ? 4
-                                                                          : 0;
+    const std::size_t length = lead < 0x80                    ? 1
+                               : lead >= 0xC2 && lead <= 0xDF ? 2
+                               : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                              : 0;
     if (length == 0 || i + length > text.size()) {
         return 0;
     }

@@ -31,7 +31,7 @@ struct FileReport {
     const MemoryTextPane& lyrics;
     const std::vector<MemoryMessageBox::Message>& messages;
     const AnalysisState& state;
-    const std::optional<PictureResult>& picture;  // only with --export-picture
+    const std::optional<PictureResult>& picture;    // only with --export-picture
     const std::optional<std::string>& openProblem;  // why the file could not be opened
 };
 

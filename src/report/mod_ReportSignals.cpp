@@ -93,7 +93,7 @@ void Interruptions::Wait() {
     // Output under way finishes its block, unless it is stuck (a reader that does not read).
     const bool outputHeld = output_.try_lock_for(std::chrono::milliseconds(500));
     (void)outputHeld;  // held until the process ends
-    mutex_.lock();  // no export creates, commits or drops its file from here on
+    mutex_.lock();     // no export creates, commits or drops its file from here on
     if (!temporary_.empty()) {
         ::unlink(temporary_.c_str());
     }
@@ -104,8 +104,7 @@ void Interruptions::Wait() {
     ::_exit(128 + signal);
 }
 
-std::unique_ptr<OutputFile> Interruptions::CreateWrite(FileAccess& files,
-                                                       const std::string& path) {
+std::unique_ptr<OutputFile> Interruptions::CreateWrite(FileAccess& files, const std::string& path) {
     const std::lock_guard lock(mutex_);
     auto file = files.CreateWrite(path);
     if (file == nullptr) {
