@@ -75,6 +75,8 @@ class ByteView {
                       std::size_t laterBlocks = kLaterBlock)
         : file_(file), size_(file.Size()), blockSize_(firstBlock), laterBlocks_(laterBlocks) {}
     std::int64_t Size() const { return size_; }
+    // Where bytes other than zeros may stand next, at or after offset (see InputFile).
+    std::int64_t DataFrom(std::int64_t offset) { return file_.DataFrom(offset); }
 
     // out.size() bytes at offset.
     void Copy(std::int64_t offset, std::span<char> out);

@@ -83,6 +83,7 @@ class SharedInput final : public InputFile {
     std::size_t ReadAt(std::int64_t offset, std::span<char> buffer) override {
         return file_->ReadAt(offset, buffer);
     }
+    std::int64_t DataFrom(std::int64_t offset) override { return file_->DataFrom(offset); }
 
   private:
     std::shared_ptr<InputFile> file_;
