@@ -362,9 +362,10 @@ TEST_F(ReportTool, KeepsTheProgressLineOffTheOutputOnATerminal) {
     EXPECT_NE(shown.find(" files/s"), std::string::npos);
 }
 
-// SIGTERM in the middle of an export: the temporary picture goes, the status is 128 + 15.
+// SIGTERM in the middle of an export: the temporary picture goes, and the process ends by the
+// signal (a shell shows 128 + 15).
 TEST_F(ReportTool, LeavesNoTemporaryPictureWhenInterrupted) {
-    const std::string picture = "\x89PNG" + std::string(200 << 20, 'p');
+    const std::string picture = "\x89PNG" + std::string(120 << 20, 'p');
     temp_.Write("big.mp3", Id3v2(3, Frame23("APIC", ApicData("image/png", "", picture))));
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
@@ -385,8 +386,7 @@ TEST_F(ReportTool, LeavesNoTemporaryPictureWhenInterrupted) {
     int status = 0;
     ::waitpid(child, &status, 0);
     ASSERT_TRUE(seen);
-    EXPECT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
     for (const auto& entry : fs::directory_iterator(".")) {
         EXPECT_FALSE(entry.path().filename().string().starts_with(".image")) << entry.path();
     }

@@ -21,6 +21,7 @@
 #include "platform/mod__Toolkit.h"
 #include "report/mod_ReportFormat.h"
 #include "report/mod_ReportProgress.h"
+#include "report/mod_ReportReadAhead.h"
 #include "report/mod_ReportSignals.h"
 #include "report/mod_ReportWalk.h"
 
@@ -458,13 +459,26 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     format->Begin(begin);
     output.Add(begin.str());
 
-    using Pipeline = OrderedPipeline<WalkStep, FileOutput>;
+    // One job has no read-ahead, and no need to watch for disk reads.
+    ReadAhead readAhead(jobs > 1, start);
+    // A step of the walk with its number in the run.
+    struct Step {
+        std::size_t index = 0;
+        WalkStep walk;
+    };
+    using Pipeline = OrderedPipeline<Step, FileOutput>;
     Pipeline pipeline(
         PipelineSetup{jobs, 4 * static_cast<std::size_t>(jobs), std::size_t{1} << 16, start});
     const auto produce = [&](const Pipeline::Sink& sink) {
+        std::size_t count = 0;
+        const auto add = [&](WalkStep step) {
+            if (!step.path.empty()) {
+                readAhead.Found(count, step.path);
+            }
+            return sink(Step{count++, std::move(step)});
+        };
         if (!options.exportPicture) {
-            WalkFiles(options.paths, options.recursive,
-                      [&](WalkStep step) { return sink(std::move(step)); });
+            WalkFiles(options.paths, options.recursive, add);
             return;
         }
         std::vector<WalkStep> steps;
@@ -478,7 +492,7 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
             }
         }
         for (auto& step : steps) {
-            if (!sink(std::move(step))) {
+            if (!add(std::move(step))) {
                 return;
             }
         }
@@ -486,13 +500,16 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     const auto makeJob = [&]() -> Pipeline::Job {
         auto analyser = std::make_shared<std::unique_ptr<FileAnalyser>>(
             std::make_unique<FileAnalyser>(options, run));
-        return [&, analyser](WalkStep& step) {
-            if (!step.problem.empty()) {
+        return [&, analyser](Step& step) {
+            if (!step.walk.problem.empty()) {
                 FileOutput problem;
-                problem.problem = std::move(step.problem);
+                problem.problem = std::move(step.walk.problem);
                 return problem;
             }
-            FileOutput result = (*analyser)->Run(step.path);
+            readAhead.Claimed(step.index);
+            const std::int64_t readsBefore = readAhead.On() ? ThreadDiskReads() : 0;
+            FileOutput result = (*analyser)->Run(step.walk.path);
+            readAhead.Done(readAhead.On() && ThreadDiskReads() != readsBefore);
             if ((*analyser)->Unfinished()) {
                 result.unfinished = std::move(*analyser);
                 *analyser = std::make_unique<FileAnalyser>(options, run);

@@ -101,6 +101,16 @@ void Interruptions::Wait() {
         constexpr char kClear[] = "\r\x1b[K";
         [[maybe_unused]] const auto written = ::write(STDERR_FILENO, kClear, sizeof kClear - 1);
     }
+    // Ended by the signal itself, as if it had not been caught: the parent sees what it sent,
+    // and a shell shows 128 + n.
+    struct sigaction usual {};
+    usual.sa_handler = SIG_DFL;
+    ::sigaction(signal, &usual, nullptr);
+    sigset_t one;
+    sigemptyset(&one);
+    sigaddset(&one, signal);
+    ::pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+    ::pthread_kill(::pthread_self(), signal);
     ::_exit(128 + signal);
 }
 

@@ -1,6 +1,6 @@
 // What an interruption (SIGINT, SIGTERM, SIGHUP) does to a report: the temporary file of an
 // export under way is removed, the progress line cleared, output being written finishes its
-// block, and the process ends with the status a shell expects for the signal (128 + n).
+// block, and the process ends by the signal, which a shell shows as the status 128 + n.
 #pragma once
 
 #include <memory>
