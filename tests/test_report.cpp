@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
@@ -389,5 +390,31 @@ TEST_F(ReportTool, LeavesNoTemporaryPictureWhenInterrupted) {
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
     for (const auto& entry : fs::directory_iterator(".")) {
         EXPECT_FALSE(entry.path().filename().string().starts_with(".image")) << entry.path();
+    }
+}
+
+// The usage line, --help, the README and the manual page name every option.
+TEST(ReportToolItself, NamesEveryOptionWhereverItIsDocumented) {
+    const fs::path source = VELTRANE_SOURCE_DIR;
+    std::string manual = Slurp(source / "data" / "veltrane-report.1.in");
+    for (auto at = manual.find("\\-"); at != std::string::npos; at = manual.find("\\-", at)) {
+        manual.erase(at, 1);
+    }
+    const std::string usage = Report({}).err;
+    const std::map<std::string, std::string> documents = {{"usage", usage},
+                                                          {"help", Report({"--help"}).out},
+                                                          {"README", Slurp(source / "README.md")},
+                                                          {"manual", manual}};
+    for (const auto& [name, text] : documents) {
+        for (const char* option : {"--json", "--export-picture", "-r", "-j", "--summary",
+                                   "--progress", "--no-progress", "-h", "--help", "--version"}) {
+            EXPECT_NE(text.find(option), std::string::npos) << option << " in " << name;
+        }
+        if (name != "usage") {
+            EXPECT_NE(text.find("--recursive"), std::string::npos) << name;
+            EXPECT_NE(text.find("--jobs"), std::string::npos) << name;
+            EXPECT_NE(text.find("3 when the report could not be written"), std::string::npos)
+                << name;
+        }
     }
 }

@@ -35,7 +35,8 @@ namespace {
 
 constexpr std::string_view kUsage =
     "Usage: veltrane-report [--json] [--export-picture] [-r] [-j N] [--summary]\n"
-    "                       [--progress|--no-progress] PATH...\n";
+    "                       [--progress|--no-progress] PATH...\n"
+    "       veltrane-report -h|--help|--version\n";
 
 constexpr std::string_view kHelp =
     "Usage: veltrane-report [OPTION]... PATH...\n"
@@ -45,7 +46,8 @@ constexpr std::string_view kHelp =
     "\n"
     "  --json            one JSON document for all files instead of text\n"
     "  --export-picture  write the first attached picture of each file into the current\n"
-    "                    folder, as a click on its picture row does\n"
+    "                    folder, as a click on its picture row does; no file of the run is\n"
+    "                    ever replaced\n"
     "  -r, --recursive   with a folder, its sub-folders too, depth first (links to folders\n"
     "                    are not followed)\n"
     "  -j, --jobs N      analyse N files at once (default: the number of cores); the output\n"
@@ -55,16 +57,23 @@ constexpr std::string_view kHelp =
     "  --progress        show a progress line on standard error\n"
     "  --no-progress     never show it (by default it is shown when standard error is a\n"
     "                    terminal and more than one file is analysed)\n"
-    "  --help            show this help and exit\n"
+    "  -h, --help        show this help and exit\n"
     "  --version         show the version and exit\n"
     "\n"
-    "Text output shows every control character of a tag or a name as an escape (\\t, \\n, \\r,\n"
-    "\\x1b, \\u0085) and a backslash as \\\\, so that one row is one line; the lyrics lines are\n"
-    "indented by two spaces. Message boxes the analysis raises go to standard error as\n"
-    "TITLE: TEXT.\n"
+    "Text output shows every control character of a tag or a name, every bidirectional\n"
+    "control and every byte of a name that is not UTF-8 as an escape (\\t, \\n, \\r, \\x1b,\n"
+    "\\u0085, \\u202e, \\xff) and a backslash as \\\\, so that one row is one line; the lyrics\n"
+    "lines are indented by two spaces. Message boxes the analysis raises go to standard error\n"
+    "as TITLE: TEXT. In JSON a name that is not UTF-8 also has its bytes in \"rawPath\" (as\n"
+    "text: \\xNN for each such byte, \\\\ for a backslash), and a file that could not be opened\n"
+    "has \"error\".\n"
+    "\n"
+    "SIGINT, SIGTERM and SIGHUP end the run with no temporary picture left behind; the output\n"
+    "written so far ends with a whole file (a JSON document stays unclosed).\n"
     "\n"
     "Exit status: 0 when every file could be opened and every folder read, 1 when one could\n"
-    "not, 2 for a usage error.\n";
+    "not, 2 for a usage error, 3 when the report could not be written (a full disk, a closed\n"
+    "pipe: the run stops there, saying why).\n";
 
 struct Options {
     bool json = false;
