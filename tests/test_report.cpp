@@ -306,7 +306,7 @@ TEST_F(ReportTool, GoesOnWhenItsThreadsCannotStart) {
     EXPECT_EQ(RunReport({"-j", "4", "--no-progress", "."}, out, err, none), 0);
     EXPECT_EQ(out.str(), Report({"-j", "1", "."}).out);
     EXPECT_EQ(err.str(),
-              "veltrane-report: could start only 0 of 5 threads; the run goes on with fewer\n");
+              "veltrane-report: could start only 0 of 4 threads; the run goes on with fewer\n");
 }
 
 // A write that fails stops the run at once with the reason and status 3: a full disk, and a

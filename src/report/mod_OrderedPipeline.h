@@ -2,11 +2,12 @@
 // items' order. It knows nothing of what the items are.
 //
 // A producer (a thread of its own) adds items as it finds them; jobs claim them in order and
-// work on them without holding any lock shared with the others; the calling thread takes each
-// result in order (0, 1, 2, ...) as soon as it is there, and does there what needs the order.
-// At most `window` items are between their claim and the in-order stage, so memory stays flat
-// however many items there are, and a finished job wakes only whom it must: the in-order stage
-// when its result is the one it waits for, one idle job when the window opens by one.
+// work on them without holding any lock shared with the others. The calling thread is one of
+// the jobs and the in-order stage too: between its own items it takes each result in order
+// (0, 1, 2, ...) as soon as it is there, and does there what needs the order. At most `window`
+// items are between their claim and the in-order stage, so memory stays flat however many
+// items there are, and a finished job wakes only whom it must: the in-order stage when it
+// waits for that very result, one idle job when the window opens by one.
 #pragma once
 
 #include <condition_variable>
@@ -26,7 +27,7 @@ using ThreadStarter =
 bool StartHostThread(std::vector<std::jthread>& threads, std::function<void()> body);
 
 struct PipelineSetup {
-    unsigned jobs = 1;       // 1: the calling thread does the work itself, between hand-offs
+    unsigned jobs = 1;       // the calling thread among them
     std::size_t window = 4;  // items claimed and not yet through the in-order stage
     std::size_t backlog = std::size_t{1} << 16;  // items found and not yet claimed
     ThreadStarter start = StartHostThread;
@@ -69,17 +70,13 @@ class OrderedPipeline {
             }
             ++outcome.threadsStarted;
         };
-        const unsigned jobThreads = setup_.jobs > 1 ? setup_.jobs : 0;
+        const unsigned jobThreads = std::max(setup_.jobs, 1U) - 1;
         outcome.threadsWanted = 1 + jobThreads;
         for (unsigned j = 0; j < jobThreads; ++j) {
             if (!setup_.start(threads, [this, &makeJob] { JobLoop(makeJob()); })) {
                 break;
             }
             started();
-        }
-        {
-            const std::lock_guard lock(mutex_);
-            jobThreads_ = outcome.threadsStarted;
         }
         if (setup_.start(threads, [this, &produce, &sink] {
                 produce(sink);
@@ -94,7 +91,7 @@ class OrderedPipeline {
             produce(sink);
             Close();
         }
-        outcome.stopped = !Consume(jobThreads_ == 0 ? makeJob() : Job{}, inOrder);
+        outcome.stopped = !Consume(makeJob(), inOrder);
         return outcome;
     }
 
@@ -121,7 +118,7 @@ class OrderedPipeline {
         if (Claimable()) {
             if (idleJobs_ > 0) {
                 jobWake_.notify_one();
-            } else if (jobThreads_ == 0 && consumerWaits_) {
+            } else if (consumerWaits_) {
                 consumerWake_.notify_one();
             }
         }
@@ -178,7 +175,7 @@ class OrderedPipeline {
     }
 
     // The in-order stage; false when it asked to stop.
-    bool Consume(const Job& inlineJob, const std::function<bool(Result&)>& inOrder) {
+    bool Consume(const Job& job, const std::function<bool(Result&)>& inOrder) {
         std::unique_lock lock(mutex_);
         for (;;) {
             auto& slot = slots_[next_ % slots_.size()];
@@ -197,10 +194,10 @@ class OrderedPipeline {
                 }
             } else if (closed_ && next_ == added_) {
                 return true;
-            } else if (inlineJob && Claimable()) {
+            } else if (Claimable()) {
                 auto [index, item] = Claim();
                 lock.unlock();
-                Result result = inlineJob(item);
+                Result result = job(item);
                 lock.lock();
                 Store(index, std::move(result));
             } else {
@@ -217,7 +214,6 @@ class OrderedPipeline {
     std::deque<Item> queue_;                    // found, not claimed
     std::vector<std::optional<Result>> slots_;  // claimed, by index modulo the window
     std::size_t added_ = 0, claimed_ = 0, next_ = 0;
-    unsigned jobThreads_ = 0;
     unsigned idleJobs_ = 0;
     bool closed_ = false, stopped_ = false, unbounded_ = false;
     bool consumerWaits_ = false, producerWaits_ = false;

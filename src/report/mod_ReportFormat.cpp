@@ -282,6 +282,10 @@ class JsonReport final : public ReportFormat {
     std::string_view Before(bool first) const override { return first ? "\n" : ",\n"; }
 
     void File(const FileReport& file, std::ostream& out, std::ostream&) override {
+        // The room of a huge line is not kept for the files after it.
+        if (line_.capacity() > kKeptRoom) {
+            std::string().swap(line_);
+        }
         line_.clear();
         AppendFileJson(line_, file);
         out << line_;
@@ -299,6 +303,7 @@ class JsonReport final : public ReportFormat {
     static std::string Dump(const Json& json) {
         return json.dump(-1, ' ', false, Json::error_handler_t::replace);
     }
+    static constexpr std::size_t kKeptRoom = 1024 * 1024;
     std::string line_;  // kept from file to file: its room is reused
 };
 
