@@ -398,10 +398,10 @@ class CheckedOutput {
     std::string pending_;
 };
 
-// Whether a run over these paths is likely to analyse more than one file.
+// Whether a run over these paths is likely to analyse more than one file; a lone PATH is asked
+// whether it is a folder, many are not.
 bool ManyFiles(const std::vector<std::string>& paths) {
-    return paths.size() > 1 || std::any_of(paths.begin(), paths.end(),
-                                           [](const std::string& p) { return IsHostFolder(p); });
+    return paths.size() > 1 || (paths.size() == 1 && IsHostFolder(paths[0]));
 }
 
 }  // namespace
