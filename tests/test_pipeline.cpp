@@ -15,7 +15,13 @@ namespace {
 struct Seen {
     std::vector<int> order;
     int maxAhead = 0;  // the most items claimed past the one the in-order stage waits for
+    int maxBusy = 0;   // the most items worked on at once
 };
+
+void Raise(std::atomic<int>& most, int value) {
+    for (int m = most; value > m && !most.compare_exchange_weak(m, value);) {
+    }
+}
 
 // Items 0..count-1, each worked into its own number; item 0 is slow.
 PipelineOutcome RunNumbers(PipelineSetup setup, int count, Seen& seen, int stopAt = -1) {
@@ -23,18 +29,20 @@ PipelineOutcome RunNumbers(PipelineSetup setup, int count, Seen& seen, int stopA
     std::atomic<int> claimed = 0;
     std::atomic<int> delivered = 0;
     std::atomic<int> maxAhead = 0;
+    std::atomic<int> busy = 0;
+    std::atomic<int> maxBusy = 0;
     const auto produce = [&](const OrderedPipeline<int, int>::Sink& sink) {
         for (int i = 0; i < count && sink(i); ++i) {
         }
     };
     const auto makeJob = [&]() -> OrderedPipeline<int, int>::Job {
         return [&](int& item) {
-            const int ahead = ++claimed - delivered;
-            for (int m = maxAhead; ahead > m && !maxAhead.compare_exchange_weak(m, ahead);) {
-            }
+            Raise(maxAhead, ++claimed - delivered);
+            Raise(maxBusy, ++busy);
             if (item == 0) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(200));
             }
+            --busy;
             return item;
         };
     };
@@ -44,6 +52,7 @@ PipelineOutcome RunNumbers(PipelineSetup setup, int count, Seen& seen, int stopA
         return result != stopAt;
     });
     seen.maxAhead = maxAhead;
+    seen.maxBusy = maxBusy;
     return outcome;
 }
 
@@ -81,6 +90,11 @@ TEST(OrderedPipeline, GoesOnWithTheThreadsItGetsAndStopsWhenAsked) {
         EXPECT_TRUE(std::is_sorted(seen.order.begin(), seen.order.end())) << allowed;
         EXPECT_EQ(outcome.threadsStarted, static_cast<unsigned>(allowed)) << allowed;
     }
+    // Only the eager jobs work while nothing asks for all of them.
+    Seen eager;
+    RunNumbers({4, 16, 1 << 16, StartHostThread, 2}, 300, eager);
+    EXPECT_EQ(eager.order.size(), 300U);
+    EXPECT_LE(eager.maxBusy, 2);
     Seen stopped;
     EXPECT_TRUE(RunNumbers({2, 4, 8}, 100000, stopped, 10).stopped);
     EXPECT_EQ(stopped.order.size(), 11U);

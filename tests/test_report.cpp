@@ -315,6 +315,7 @@ TEST_F(ReportTool, StopsWithAMessageWhenItsOutputCannotBeWritten) {
     for (int i = 0; i < 300; ++i) {
         temp_.Write("f" + std::to_string(i) + ".mp3", kV11);
     }
+    EXPECT_EQ(Tool(temp_.Path(), kTool + " --help 2>err.txt >/dev/full").status, 3);
     EXPECT_EQ(Tool(temp_.Path(), kTool + " . 2>err.txt >/dev/full").status, 3);
     EXPECT_EQ(Slurp("err.txt"),
               "veltrane-report: cannot write the report: No space left on device\n");

@@ -31,6 +31,9 @@ struct PipelineSetup {
     std::size_t window = 4;  // items claimed and not yet through the in-order stage
     std::size_t backlog = std::size_t{1} << 16;  // items found and not yet claimed
     ThreadStarter start = StartHostThread;
+    // How many jobs work at once while nothing says more would help (see Widen): the rest
+    // sleep, and more runnable threads than processors only take turns. 0: all of them.
+    unsigned eager = 0;
 };
 
 struct PipelineOutcome {
@@ -95,6 +98,19 @@ class OrderedPipeline {
         return outcome;
     }
 
+    // Whether all the jobs should work at once (say, while they wait for a disk) or only the
+    // eager ones.
+    void Widen(bool all) {
+        const std::lock_guard lock(mutex_);
+        const unsigned eager = all ? setup_.jobs : Eager();
+        if (eager != eager_) {
+            if (eager > eager_) {
+                jobWake_.notify_all();
+            }
+            eager_ = eager;
+        }
+    }
+
     // How many items were found so far, and whether that is all of them.
     std::pair<std::size_t, bool> Found() {
         const std::lock_guard lock(mutex_);
@@ -103,6 +119,11 @@ class OrderedPipeline {
 
   private:
     bool Claimable() const { return !queue_.empty() && claimed_ < next_ + slots_.size(); }
+    unsigned Eager() const {
+        return setup_.eager == 0 ? setup_.jobs : std::min(setup_.eager, setup_.jobs);
+    }
+    // Whether one more job thread may take an item (the calling thread counts as one job).
+    bool JobWanted() const { return Claimable() && busyJobs_ + 1 < eager_; }
 
     bool Add(Item item) {
         std::unique_lock lock(mutex_);
@@ -115,12 +136,10 @@ class OrderedPipeline {
         }
         queue_.push_back(std::move(item));
         ++added_;
-        if (Claimable()) {
-            if (idleJobs_ > 0) {
-                jobWake_.notify_one();
-            } else if (consumerWaits_) {
-                consumerWake_.notify_one();
-            }
+        if (idleJobs_ > 0 && JobWanted()) {
+            jobWake_.notify_one();
+        } else if (Claimable() && consumerWaits_) {
+            consumerWake_.notify_one();
         }
         return true;
     }
@@ -161,15 +180,17 @@ class OrderedPipeline {
         for (;;) {
             ++idleJobs_;
             jobWake_.wait(lock,
-                          [&] { return stopped_ || Claimable() || (closed_ && queue_.empty()); });
+                          [&] { return stopped_ || JobWanted() || (closed_ && queue_.empty()); });
             --idleJobs_;
-            if (stopped_ || !Claimable()) {
-                return;
+            if (stopped_ || !JobWanted()) {
+                return;  // stopped, or all taken
             }
             auto [index, item] = Claim();
+            ++busyJobs_;
             lock.unlock();
             Result result = job(item);
             lock.lock();
+            --busyJobs_;
             Store(index, std::move(result));
         }
     }
@@ -183,7 +204,7 @@ class OrderedPipeline {
                 Result result = std::move(*slot);
                 slot.reset();
                 ++next_;
-                if (idleJobs_ > 0 && Claimable()) {
+                if (idleJobs_ > 0 && JobWanted()) {
                     jobWake_.notify_one();
                 }
                 lock.unlock();
@@ -215,6 +236,8 @@ class OrderedPipeline {
     std::vector<std::optional<Result>> slots_;  // claimed, by index modulo the window
     std::size_t added_ = 0, claimed_ = 0, next_ = 0;
     unsigned idleJobs_ = 0;
+    unsigned busyJobs_ = 0;  // job threads at work
+    unsigned eager_ = Eager();
     bool closed_ = false, stopped_ = false, unbounded_ = false;
     bool consumerWaits_ = false, producerWaits_ = false;
 };

@@ -371,6 +371,13 @@ class FileAnalyser {
 
 constexpr int kWriteFailed = 3;
 
+// Why writing to out failed, in the host's words when out writes to a descriptor.
+std::string WriteProblem(const std::ostream& out) {
+    const auto* descriptor = dynamic_cast<const DescriptorOutput*>(out.rdbuf());
+    return descriptor != nullptr && descriptor->Error() ? descriptor->Error().message()
+                                                        : "the output failed";
+}
+
 // The output of a run, in blocks of about 64 KiB written whole, checked on every write.
 class CheckedOutput {
   public:
@@ -386,11 +393,7 @@ class CheckedOutput {
         pending_.clear();
         return static_cast<bool>(out_);
     }
-    std::string Reason() const {
-        const auto* descriptor = dynamic_cast<const DescriptorOutput*>(out_.rdbuf());
-        return descriptor != nullptr && descriptor->Error() ? descriptor->Error().message()
-                                                            : "the output failed";
-    }
+    std::string Reason() const { return WriteProblem(out_); }
 
   private:
     std::ostream& out_;
@@ -434,6 +437,10 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
               const ThreadStarter& start) {
     Options options;
     if (const auto status = ParseArguments(args, options, out, err)) {
+        if (!out.flush()) {  // the help or the version
+            err << "veltrane-report: cannot write the report: " << WriteProblem(out) << '\n';
+            return kWriteFailed;
+        }
         return *status;
     }
     InitId3Definitions();
@@ -476,8 +483,9 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         WalkStep walk;
     };
     using Pipeline = OrderedPipeline<Step, FileOutput>;
-    Pipeline pipeline(
-        PipelineSetup{jobs, 4 * static_cast<std::size_t>(jobs), std::size_t{1} << 16, start});
+    // More jobs than processors help only while files come from the disk.
+    Pipeline pipeline(PipelineSetup{jobs, 4 * static_cast<std::size_t>(jobs), std::size_t{1} << 16,
+                                    start, std::max(1U, std::thread::hardware_concurrency())});
     const auto produce = [&](const Pipeline::Sink& sink) {
         std::size_t count = 0;
         const auto add = [&](WalkStep step) {
@@ -518,7 +526,9 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
             readAhead.Claimed(step.index);
             const std::int64_t readsBefore = readAhead.On() ? ThreadDiskReads() : 0;
             FileOutput result = (*analyser)->Run(step.walk.path);
-            readAhead.Done(readAhead.On() && ThreadDiskReads() != readsBefore);
+            const bool fromDisk = readAhead.On() && ThreadDiskReads() != readsBefore;
+            readAhead.Done(fromDisk);
+            pipeline.Widen(fromDisk);
             if ((*analyser)->Unfinished()) {
                 result.unfinished = std::move(*analyser);
                 *analyser = std::make_unique<FileAnalyser>(options, run);
