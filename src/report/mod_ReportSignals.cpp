@@ -53,21 +53,20 @@ class Interruptions::Watched final : public OutputFile {
 
 Interruptions::Interruptions(bool clearsProgressLine) : clearsProgressLine_(clearsProgressLine) {
     const sigset_t all = Signals(true);
-    sigset_t before;
     // The waiting thread starts with the wake signal blocked too; this thread and those it
     // starts later keep only the three blocked.
-    ::pthread_sigmask(SIG_BLOCK, &all, &before);
+    ::pthread_sigmask(SIG_BLOCK, &all, &before_);
     try {
         thread_ = std::jthread([this] { Wait(); });
         active_ = true;
     } catch (const std::system_error&) {
-        ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+        ::pthread_sigmask(SIG_SETMASK, &before_, nullptr);
         return;
     }
     sigset_t wake;
     sigemptyset(&wake);
     sigaddset(&wake, SIGUSR2);
-    if (!sigismember(&before, SIGUSR2)) {
+    if (!sigismember(&before_, SIGUSR2)) {
         ::pthread_sigmask(SIG_UNBLOCK, &wake, nullptr);
     }
 }
@@ -78,8 +77,7 @@ Interruptions::~Interruptions() {
     }
     ::pthread_kill(thread_.native_handle(), SIGUSR2);
     thread_.join();
-    const sigset_t ends = Signals(false);
-    ::pthread_sigmask(SIG_UNBLOCK, &ends, nullptr);
+    ::pthread_sigmask(SIG_SETMASK, &before_, nullptr);  // as the caller had it
 }
 
 void Interruptions::Wait() {

@@ -3,6 +3,8 @@
 // block, and the process ends by the signal, which a shell shows as the status 128 + n.
 #pragma once
 
+#include <signal.h>
+
 #include <memory>
 #include <mutex>
 #include <string>
@@ -36,6 +38,7 @@ class Interruptions {
     std::timed_mutex output_;
     bool clearsProgressLine_;
     bool active_ = false;
+    sigset_t before_{};  // the calling thread's mask before
     std::jthread thread_;
 };
 
