@@ -98,9 +98,65 @@ void WriteTree(const std::filesystem::path& folder, int folders, int files) {
     }
 }
 
+// Files that would make memory follow the tag: one stored frame of 500 MB in a sparse file,
+// and 4 million tiny frames.
+void WriteMemoryHogs(const std::filesystem::path& folder) {
+    std::filesystem::create_directories(folder);
+    const auto digits = [](std::uint32_t n, int bits, unsigned mask) {
+        std::string out;
+        for (int shift = 3 * bits; shift >= 0; shift -= bits) {
+            out += static_cast<char>(n >> shift & (shift == 3 * bits ? 0xFFU : mask));
+        }
+        return out;
+    };
+    const std::uint32_t frame = 500'000'000;
+    const std::string sparse = "ID3" + Bytes({3, 0, 0}) + digits(frame + 20, 7, 0x7F) + "TXXX" +
+                               digits(frame, 8, 0xFF) + Bytes({0, 0}) + "\x01no end in sight";
+    const auto sparsePath = folder / "stored-500mb.mp3";
+    std::ofstream(sparsePath, std::ios::binary) << sparse;
+    std::filesystem::resize_file(sparsePath, frame + 100);
+    std::string body;
+    for (int i = 0; i < 4'000'000; ++i) {
+        body += Frame23("TIT2", "x");
+    }
+    const std::string many = "ID3" + Bytes({3, 0, 0}) +
+                             digits(static_cast<std::uint32_t>(body.size()), 7, 0x7F) + body +
+                             MpegFrame();
+    std::ofstream(folder / "frames-4m.mp3", std::ios::binary) << many;
+}
+
+// Files of which one in four holds a compressed frame that inflates to 16 MiB: the slow files
+// between quick ones.
+void WriteHeavy(const std::filesystem::path& folder, int count) {
+    std::filesystem::create_directories(folder);
+    std::mt19937 random(20261207);
+    std::string letters(16U << 20, 'A');
+    for (std::size_t i = 0; i < letters.size(); i += 97) {
+        letters[i] = static_cast<char>('a' + i % 26);
+    }
+    // Its value ends at the NUL after "Heavy": the cost is in inflating, not in printing.
+    const std::string heavy = CompressedFrame23("TXXX", std::string("\0Heavy\0", 7) + letters);
+    for (int i = 0; i < count; ++i) {
+        const std::string body = TextFrames(i, false) + (i % 4 == 0 ? heavy : "");
+        const std::string file = Id3v2(3, body) + Audio(random);
+        char name[32];
+        std::snprintf(name, sizeof name, "heavy%04d.mp3", i);
+        std::ofstream(folder / name, std::ios::binary)
+            .write(file.data(), static_cast<std::streamsize>(file.size()));
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--memory-hogs") {
+        WriteMemoryHogs(argv[2]);
+        return 0;
+    }
+    if (argc == 4 && std::string(argv[1]) == "--heavy") {
+        WriteHeavy(argv[2], std::stoi(argv[3]));
+        return 0;
+    }
     if (argc == 3 && std::string(argv[1]) == "--inflate-bombs") {
         WriteInflateBombs(argv[2]);
         return 0;
@@ -111,7 +167,7 @@ int main(int argc, char** argv) {
     }
     if (argc != 3) {
         std::cerr << "usage: make_corpus FOLDER COUNT | --inflate-bombs FOLDER | "
-                     "--tree FOLDER FOLDERS FILES\n";
+                     "--tree FOLDER FOLDERS FILES | --memory-hogs FOLDER | --heavy FOLDER COUNT\n";
         return 2;
     }
     const std::filesystem::path folder = argv[1];

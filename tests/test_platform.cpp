@@ -84,8 +84,11 @@ TEST(HostFiles, ShowNotFoundForWhatIsNoRegularFileOrIsEmpty) {
     }
     EXPECT_TRUE(h.messages.Messages().empty());
     EXPECT_FALSE(fs::exists(temp.Path() / "missing.mp3"));
-    EXPECT_EQ(HostOpenProblem((temp.Path() / "fifo.mp3").string()), "not a regular file");
-    EXPECT_EQ(HostOpenProblem((temp.Path() / "empty.mp3").string()), std::nullopt);
+    HostFileAccess host;
+    EXPECT_EQ(host.OpenRead((temp.Path() / "fifo.mp3").string()), nullptr);
+    EXPECT_EQ(host.LastOpenError().message(), "not a regular file");
+    EXPECT_EQ(host.OpenRead((temp.Path() / "missing.mp3").string()), nullptr);
+    EXPECT_EQ(host.LastOpenError(), std::errc::no_such_file_or_directory);
 }
 
 // Sizes are 64-bit: the playing time of a sparse 3 GiB file by the same formula as any other.

@@ -1,9 +1,14 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <thread>
 
 #include "report/mod_Report.h"
 #include "report/mod_ReportProgress.h"
@@ -74,7 +79,8 @@ TEST_F(ReportTool, ParsesItsOptions) {
     temp_.Write("-x.mp3", kV11);
     temp_.Write("bad\xFF.mp3", kV11);
     const std::string usage =
-        "\nUsage: veltrane-report [--json] [--export-picture] [-r] [-j N] [--summary] PATH...\n";
+        "\nUsage: veltrane-report [--json] [--export-picture] [--inspect] [--scan] [-r] [-j N]\n"
+        "                       [--summary] [--progress|--no-progress] PATH...\n";
     const std::string jobs = "veltrane-report: the number of jobs must be from 1 to 1024, not ";
     const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
         {{}, 2, "veltrane-report: no PATH given" + usage},
@@ -251,4 +257,168 @@ TEST(ReportProgress, ShowsOnATerminalAndRedrawsAtMostTenTimesASecond) {
     std::ostringstream quiet;
     Progress(quiet, false, 4).Done();
     EXPECT_EQ(quiet.str(), "");
+}
+
+namespace {
+
+// Runs a command through the shell in folder.
+Run Tool(const fs::path& folder, const std::string& command) {
+    const std::string line = "cd '" + folder.string() + "' && " + command;
+    FILE* pipe = ::popen(line.c_str(), "r");
+    std::string out;
+    for (char buffer[4096]; const std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe);) {
+        out.append(buffer, n);
+    }
+    const int status = ::pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), out, ""};
+}
+
+const std::string kTool = VELTRANE_REPORT_TOOL;
+
+}  // namespace
+
+// An MP3 of the run under a picture's name, before or after the exporting file in the order,
+// named or reached through a *.mp3 link, is never replaced, and every -j says the same.
+TEST_F(ReportTool, NeverReplacesAFileOfTheRunWithAnExport) {
+    const std::string png = Id3v2(3, Frame23("APIC", ApicData("image/png", "", "\x89PNG new")));
+    temp_.Write("image.png", kV11);
+    temp_.Write("b.mp3", png);
+    ASSERT_TRUE(temp_.Shell("ln -s image.png a.mp3"));
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--export-picture", "-j", "1", "."},
+          {"--export-picture", "-j", "4", "."},
+          {"--export-picture", "b.mp3", "image.png"}}) {
+        const auto run = Report(args);
+        EXPECT_EQ(Slurp("image.png"), kV11);
+        EXPECT_NE(run.err.find("GetPicture: ./image.png is the file being analysed; it is not "
+                               "replaced\n"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_NE(run.out.find("[Picture]\n-1\t./image.png\n"), std::string::npos);
+    }
+}
+
+// Threads that cannot be started: the same output with the calling thread alone, said once.
+TEST_F(ReportTool, GoesOnWhenItsThreadsCannotStart) {
+    for (int i = 0; i < 5; ++i) {
+        temp_.Write("f" + std::to_string(i) + ".mp3", kV11);
+    }
+    std::ostringstream out;
+    std::ostringstream err;
+    const auto none = [](std::vector<std::jthread>&, std::function<void()>) { return false; };
+    EXPECT_EQ(RunReport({"-j", "4", "--no-progress", "."}, out, err, none), 0);
+    EXPECT_EQ(out.str(), Report({"-j", "1", "."}).out);
+    EXPECT_EQ(err.str(),
+              "veltrane-report: could start only 0 of 4 threads; the run goes on with fewer\n");
+}
+
+// A write that fails stops the run at once with the reason and status 3: a full disk, and a
+// reader gone early with SIGPIPE ignored (as many runtimes leave it for their children).
+TEST_F(ReportTool, StopsWithAMessageWhenItsOutputCannotBeWritten) {
+    for (int i = 0; i < 300; ++i) {
+        temp_.Write("f" + std::to_string(i) + ".mp3", kV11);
+    }
+    EXPECT_EQ(Tool(temp_.Path(), kTool + " --help 2>err.txt >/dev/full").status, 3);
+    EXPECT_EQ(Tool(temp_.Path(), kTool + " . 2>err.txt >/dev/full").status, 3);
+    EXPECT_EQ(Slurp("err.txt"),
+              "veltrane-report: cannot write the report: No space left on device\n");
+    Tool(temp_.Path(), "(trap '' PIPE; " + kTool +
+                           " --json . 2>err.txt; echo $? >status.txt) | head -c 1 >/dev/null");
+    EXPECT_EQ(Slurp("status.txt"), "3\n");
+    EXPECT_EQ(Slurp("err.txt"), "veltrane-report: cannot write the report: Broken pipe\n");
+}
+
+// On one terminal the progress line is cleared before any output and drawn again after: no
+// line of the report starts on it.
+TEST_F(ReportTool, KeepsTheProgressLineOffTheOutputOnATerminal) {
+    for (int i = 0; i < 30; ++i) {
+        temp_.Write("f" + std::to_string(i) + ".mp3",
+                    i % 10 == 0 ? Id3v2(3, Frame23("TLEN", Text("x"))) + kV11 : kV11);
+    }
+    int terminal = -1;
+    const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::execl(kTool.c_str(), kTool.c_str(), "--progress", "-j", "3", ".", nullptr);
+        ::_exit(127);
+    }
+    std::string shown;
+    for (char buffer[4096];;) {
+        const ssize_t n = ::read(terminal, buffer, sizeof buffer);
+        if (n <= 0) {
+            break;
+        }
+        shown.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(terminal);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    int blocks = 0;
+    for (const std::string start : {"== ./", "ReadID3dPAT: "}) {
+        for (auto at = shown.find(start); at != std::string::npos; at = shown.find(start, at + 1)) {
+            const std::string before = shown.substr(at < 4 ? 0 : at - 4, at < 4 ? at : 4);
+            EXPECT_TRUE(at == 0 || before.ends_with("\n") || before == "\r\x1b[K")
+                << ::testing::PrintToString(shown.substr(at < 80 ? 0 : at - 80, 100));
+            ++blocks;
+        }
+    }
+    EXPECT_EQ(blocks, 33);
+    EXPECT_NE(shown.find(" files/s"), std::string::npos);
+}
+
+// SIGTERM in the middle of an export: the temporary picture goes, and the process ends by the
+// signal (a shell shows 128 + 15).
+TEST_F(ReportTool, LeavesNoTemporaryPictureWhenInterrupted) {
+    const std::string picture = "\x89PNG" + std::string(120 << 20, 'p');
+    temp_.Write("big.mp3", Id3v2(3, Frame23("APIC", ApicData("image/png", "", picture))));
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::execl(kTool.c_str(), kTool.c_str(), "--export-picture", "big.mp3", nullptr);
+        ::_exit(127);
+    }
+    bool seen = false;
+    for (int tries = 0; !seen && tries < 20000; ++tries) {
+        for (const auto& entry : fs::directory_iterator(".")) {
+            seen = seen || entry.path().filename().string().starts_with(".image.png.");
+        }
+        if (!seen) {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    }
+    ::kill(child, SIGTERM);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(seen);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    for (const auto& entry : fs::directory_iterator(".")) {
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".image")) << entry.path();
+    }
+}
+
+// The usage line, --help, the README and the manual page name every option.
+TEST(ReportToolItself, NamesEveryOptionWhereverItIsDocumented) {
+    const fs::path source = VELTRANE_SOURCE_DIR;
+    std::string manual = Slurp(source / "data" / "veltrane-report.1.in");
+    for (auto at = manual.find("\\-"); at != std::string::npos; at = manual.find("\\-", at)) {
+        manual.erase(at, 1);
+    }
+    const std::string usage = Report({}).err;
+    const std::map<std::string, std::string> documents = {{"usage", usage},
+                                                          {"help", Report({"--help"}).out},
+                                                          {"README", Slurp(source / "README.md")},
+                                                          {"manual", manual}};
+    for (const auto& [name, text] : documents) {
+        for (const char* option : {"--json", "--export-picture", "-r", "-j", "--summary",
+                                   "--progress", "--no-progress", "-h", "--help", "--version"}) {
+            EXPECT_NE(text.find(option), std::string::npos) << option << " in " << name;
+        }
+        if (name != "usage") {
+            EXPECT_NE(text.find("--recursive"), std::string::npos) << name;
+            EXPECT_NE(text.find("--jobs"), std::string::npos) << name;
+            EXPECT_NE(text.find("3 when the report could not be written"), std::string::npos)
+                << name;
+        }
+    }
 }

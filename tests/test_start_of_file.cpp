@@ -173,6 +173,34 @@ TEST(ReadId3v2, HoldsWhatTheFramesInflateToWithinOneBudget) {
     EXPECT_NE(t.messages[0].text.find("16 MiB"), std::string::npos);
 }
 
+// Stored frames are read as far as a pane can show them: a frame to 1 MiB, a tag to 4 MiB, each
+// cut said once where it changes what is shown; a tag of more than 100,000 frames stops there.
+TEST(ReadId3v2, ReadsStoredFramesWithinTheirLimits) {
+    const std::string big(kMaxStoredFrame + 10, 'B');
+    const std::string quiet = Text("Shown") + big;  // its value ends at the NUL after "Shown"
+    const auto t = ReadTag(Id3v2(3, Frame23("TXXX", quiet) + Frame23("TIT2", big) +
+                                        Frame23("TALB", big) + Frame23("TPE1", big) +
+                                        Frame23("TPE2", big) + Frame23("TPE3", Text("x"))));
+    ASSERT_EQ(t.header.FramesRead, 6);
+    EXPECT_EQ(t.frames[0].Data, quiet.substr(0, kMaxStoredFrame));
+    EXPECT_EQ(t.frames[1].Data, big.substr(0, kMaxStoredFrame));
+    EXPECT_EQ(t.frames[4].Data, "");  // past the tag's budget
+    EXPECT_EQ(t.frames[5].Data, "");
+    ASSERT_EQ(t.messages.size(), 2U);
+    EXPECT_EQ(t.messages[0].text, "a frame holds more than 1 MiB; only its first 1 MiB are read");
+    EXPECT_EQ(t.messages[1].text,
+              "the frames hold more than 4 MiB in all; the frames past that are read cut");
+    std::string many;
+    for (std::size_t i = 0; i <= kMaxFrames; ++i) {
+        many += Frame23("TIT2", "t");
+    }
+    const auto m = ReadTag(Id3v2(3, many));
+    EXPECT_EQ(m.header.FramesRead, static_cast<std::int32_t>(kMaxFrames));
+    ASSERT_EQ(m.messages.size(), 1U);
+    EXPECT_EQ(m.messages[0].text,
+              "the tag holds more than 100000 frames; those past them are not read");
+}
+
 // Picture data is stepped over, not read; frames on either side of a block boundary and
 // frames larger than a block read whole.
 TEST(ReadId3v2, ReadsFrameHeadersAndTextButNotPictureData) {
@@ -288,6 +316,38 @@ TEST(BinHeader, FindsAPairSplitAcrossReadBlocks) {
     file[static_cast<std::size_t>(first - 1)] = '\xFF';
     file.replace(70000, 2, Bytes({0xFF, 0xFB}));
     EXPECT_EQ(Scan(file).HeaderOffset, 70000);
+}
+
+namespace {
+
+// 1 TiB of hole between two stretches of data, the second holding a header.
+class Sparse final : public InputFile {
+  public:
+    static constexpr std::int64_t kHole = 1LL << 40;
+    std::int64_t Size() const override { return kHole + 4096; }
+    std::size_t ReadAt(std::int64_t offset, std::span<char> buffer) override {
+        read += static_cast<std::int64_t>(buffer.size());
+        for (std::size_t i = 0; i < buffer.size(); ++i) {
+            const std::int64_t at = offset + static_cast<std::int64_t>(i);
+            buffer[i] = at == 5 || at == kHole + 100 ? '\xFF' : at == kHole + 101 ? '\xFB' : 0;
+        }
+        return buffer.size();
+    }
+    std::int64_t DataFrom(std::int64_t offset) override {
+        return offset < 4096 || offset >= kHole ? offset : kHole;
+    }
+    std::int64_t read = 0;
+};
+
+}  // namespace
+
+// A sparse file's holes hold only zeros and so no header: the scan reads around them, not
+// through them (a 1 TiB hole here).
+TEST(BinHeader, SkipsTheHolesOfASparseFile) {
+    Sparse sparse;
+    ByteView bytes(sparse, kFirstScanBlock, kScanBlock);
+    EXPECT_EQ(FindFirstHeader(bytes, 0), Sparse::kHole + 100);
+    EXPECT_LT(sparse.read, 1 << 20);
 }
 
 TEST(Helpers, FormatDurationsWithTwoDigitsAtLeastAndNegativeHoursRoundedDown) {

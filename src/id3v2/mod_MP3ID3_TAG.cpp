@@ -17,6 +17,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <new>
@@ -150,6 +151,19 @@ struct SplitFault {
     std::string description;
 };
 
+// Whether cutting a frame's data after what was kept changes what its value shows. A value
+// starts at index 0, 1 or 4 of the data and is shown up to its first NUL; numbers take all.
+bool CutShows(const Id3v2Frame& frame) {
+    static constexpr std::array<std::string_view, 5> kNumbers = {"PCNT", "TLE", "TLEN", "TSI",
+                                                                 "TSIZ"};
+    return std::find(kNumbers.begin(), kNumbers.end(), frame.Id) != kNumbers.end() ||
+           frame.Data.find('\0', 4) == std::string::npos;
+}
+
+std::string MiB(std::size_t bytes) {
+    return std::to_string(bytes >> 20) + " MiB";
+}
+
 }  // namespace
 
 std::int32_t ParseFrames(MessageBox& messages, TagBody& body, const Id3v2TagHeader& header,
@@ -161,9 +175,18 @@ std::int32_t ParseFrames(MessageBox& messages, TagBody& body, const Id3v2TagHead
     const std::int64_t frameHeaderSize = header.FrameHeaderSize;
     std::uint64_t budgetLeft = kInflateBudget;
     bool budgetShown = false;
+    std::uint64_t storedLeft = kStoredBudget;
+    bool frameCutShown = false;
+    bool tagCutShown = false;
     try {
         std::int64_t p = 0;
         while (p < tagSize) {
+            if (frames.size() == kMaxFrames) {
+                messages.Show("the tag holds more than " + std::to_string(kMaxFrames) +
+                                  " frames; those past them are not read",
+                              "ReadID3-SF", MessageIcon::Critical);
+                break;
+            }
             if (p + idLength - 1 > last) {
                 throw SplitFault{"frame identifier reaches past the end of the tag"};
             }
@@ -205,8 +228,27 @@ std::int32_t ParseFrames(MessageBox& messages, TagBody& body, const Id3v2TagHead
                         throw SplitFault{"frame data reaches past the end of the tag"};
                     }
                     if (!compressed) {
-                        frame.Data = body.Data(dataAt, n, false, size).ReadAll();
-                        frame.TailZeros = static_cast<std::uint64_t>(n) - frame.Data.size();
+                        const std::uint64_t keep =
+                            std::min<std::uint64_t>({size, kMaxStoredFrame, storedLeft});
+                        FrameData data = body.Data(dataAt, n, false, keep);
+                        frame.Data = data.ReadAll();
+                        storedLeft -= frame.Data.size();
+                        if (!data.OverLimit()) {
+                            frame.TailZeros = static_cast<std::uint64_t>(n) - frame.Data.size();
+                        } else if (CutShows(frame)) {
+                            const bool byFrame = keep == kMaxStoredFrame;
+                            bool& shown = byFrame ? frameCutShown : tagCutShown;
+                            if (!shown) {
+                                messages.Show(
+                                    byFrame ? "a frame holds more than " + MiB(kMaxStoredFrame) +
+                                                  "; only its first " + MiB(kMaxStoredFrame) +
+                                                  " are read"
+                                            : "the frames hold more than " + MiB(kStoredBudget) +
+                                                  " in all; the frames past that are read cut",
+                                    "ReadID3-SF", MessageIcon::Critical);
+                                shown = true;
+                            }
+                        }
                     } else if (n >= 4) {
                         const std::uint64_t limit =
                             std::min<std::uint64_t>(kMaxInflatedFrame, budgetLeft);

@@ -82,6 +82,14 @@ class FrameData {
 inline constexpr std::size_t kMaxInflatedFrame = 16 * 1024 * 1024;
 inline constexpr std::size_t kInflateBudget = 16 * 1024 * 1024;
 
+// Stored frames are read no further than a pane can usefully show: a frame up to
+// kMaxStoredFrame bytes, the frames of one tag up to kStoredBudget together, and no more than
+// kMaxFrames frames a tag. No real tag comes near these; a frame cut where it changes what is
+// shown, and a tag of more frames, say so once each.
+inline constexpr std::size_t kMaxStoredFrame = 1024 * 1024;
+inline constexpr std::size_t kStoredBudget = 4 * 1024 * 1024;
+inline constexpr std::size_t kMaxFrames = 100'000;
+
 // The tag body as the frame splitter sees it: TagSize + 1 bytes, the last always 0, and
 // everything past the end of the file zero. Bytes are fetched from the file as the splitter asks
 // for them, a block of kBodyWindow bytes at a time, so the data of picture frames, which the

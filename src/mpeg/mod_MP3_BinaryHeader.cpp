@@ -36,6 +36,12 @@ std::int64_t FindFirstHeader(ByteView& bytes, std::int64_t start) {
         }
         lastWasFF = text.back() == '\xFF';
         base += static_cast<std::int64_t>(text.size());
+        // A hole of a sparse file holds only zeros, so no header: the scan goes on where data
+        // stands again.
+        if (const std::int64_t data = bytes.DataFrom(base); data > base) {
+            base = data;
+            lastWasFF = false;
+        }
     }
     return -1;
 }

@@ -134,6 +134,18 @@ class HostInputFile final : public InputFile {
 
     std::int64_t Size() const override { return size_; }
 
+    std::int64_t DataFrom(std::int64_t offset) override {
+        if (offset < 0 || offset >= size_) {
+            return offset;
+        }
+        const off_t data = ::lseek(fd_, static_cast<off_t>(offset), SEEK_DATA);
+        if (data < 0) {
+            // ENXIO: nothing but a hole up to the end; any other error: no holes known.
+            return errno == ENXIO ? size_ : offset;
+        }
+        return std::min<std::int64_t>(data, size_);
+    }
+
     std::size_t ReadAt(std::int64_t offset, std::span<char> buffer) override {
         if (offset < 0) {
             return 0;
@@ -152,18 +164,6 @@ class HostInputFile final : public InputFile {
             done += static_cast<std::size_t>(got);
         }
         return done;
-    }
-
-    std::int64_t DataFrom(std::int64_t offset) override {
-        if (offset < 0 || offset >= size_) {
-            return offset;
-        }
-        const off_t data = ::lseek(fd_, static_cast<off_t>(offset), SEEK_DATA);
-        if (data < 0) {
-            // ENXIO: nothing but a hole up to the end; anything else: the file cannot tell.
-            return errno == ENXIO ? size_ : offset;
-        }
-        return std::max<std::int64_t>(offset, data);
     }
 
   private:
@@ -203,6 +203,8 @@ class HostOutputFile final : public OutputFile {
         return true;
     }
 
+    std::string TemporaryPath() const override { return committed_ ? "" : temporary_; }
+
     bool Commit() override {
         const bool closed = ::close(fd_) == 0;
         fd_ = -1;
@@ -217,16 +219,32 @@ class HostOutputFile final : public OutputFile {
     bool committed_ = false;
 };
 
-// Opens a regular file for reading. O_NONBLOCK keeps the open of a FIFO from waiting for a
-// writer; anything that is not a regular file is refused right after.
-int OpenRegular(const std::string& hostPath, int& error, struct stat& info) {
+class NotRegularFileCategory final : public std::error_category {
+  public:
+    const char* name() const noexcept override { return "veltrane.file"; }
+    std::string message(int) const override { return "not a regular file"; }
+};
+
+// Opens a regular file for reading. Anything that is not one is refused after one stat,
+// without being opened (the open of a FIFO releases a writer waiting on it); O_NONBLOCK and the
+// check of what was opened guard against a swap between the two.
+int OpenRegular(const std::string& hostPath, std::error_code& error, struct stat& info) {
+    if (::stat(hostPath.c_str(), &info) != 0) {
+        error.assign(errno, std::generic_category());
+        return -1;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = S_ISDIR(info.st_mode) ? std::make_error_code(std::errc::is_a_directory)
+                                      : NotRegularFileError();
+        return -1;
+    }
     const int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
-        error = errno;
+        error.assign(errno, std::generic_category());
         return -1;
     }
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        error = NotRegularFileError();
         ::close(fd);
         return -1;
     }
@@ -235,8 +253,13 @@ int OpenRegular(const std::string& hostPath, int& error, struct stat& info) {
 
 }  // namespace
 
+std::error_code NotRegularFileError() {
+    static const NotRegularFileCategory category;
+    return {1, category};
+}
+
 void ReadSoon(const std::string& hostPath, std::size_t headBytes, std::size_t tailBytes) {
-    int error = 0;
+    std::error_code error;
     struct stat info {};
     const int fd = OpenRegular(hostPath, error, info);
     if (fd < 0) {
@@ -271,11 +294,11 @@ std::optional<std::string> HostFileAccess::HostPath(const std::string& path) con
 std::unique_ptr<InputFile> HostFileAccess::OpenRead(const std::string& path) {
     const auto hostPath = HostPath(path);
     if (!hostPath) {
+        lastOpenError_ = std::make_error_code(std::errc::no_such_file_or_directory);
         return nullptr;
     }
-    int error = 0;
     struct stat info {};
-    const int fd = OpenRegular(*hostPath, error, info);
+    const int fd = OpenRegular(*hostPath, lastOpenError_, info);
     if (fd < 0) {
         return nullptr;
     }
@@ -329,18 +352,13 @@ bool StandardErrorIsTerminal() {
     return ::isatty(STDERR_FILENO) == 1;
 }
 
-std::optional<std::string> HostOpenProblem(const std::string& hostPath) {
-    int error = 0;
+std::optional<FileIdentity> HostFileIdentity(const std::string& hostPath) {
     struct stat info {};
-    const int fd = OpenRegular(hostPath, error, info);
-    if (fd >= 0) {
-        ::close(fd);
+    if (::stat(hostPath.c_str(), &info) != 0) {
         return std::nullopt;
     }
-    if (error == EINVAL) {
-        return "not a regular file";
-    }
-    return std::strerror(error);
+    return FileIdentity{static_cast<std::uint64_t>(info.st_dev),
+                        static_cast<std::uint64_t>(info.st_ino)};
 }
 
 }  // namespace veltrane

@@ -15,6 +15,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace veltrane {
@@ -27,9 +28,8 @@ class InputFile {
     // Reads up to buffer.size() bytes at the absolute offset. Bytes not delivered are left as
     // they are; a negative offset delivers nothing. Returns the number of bytes delivered.
     virtual std::size_t ReadAt(std::int64_t offset, std::span<char> buffer) = 0;
-    // The first offset at or after offset that may hold data rather than a hole of a sparse
-    // file (whose bytes read as zeros); Size() when only a hole follows. A file that cannot tell
-    // says offset itself.
+    // The first offset at or after offset where bytes other than zeros may stand: the holes of a
+    // sparse file hold none. Size() when nothing but zeros follows.
     virtual std::int64_t DataFrom(std::int64_t offset) { return offset; }
 };
 
@@ -42,6 +42,8 @@ class OutputFile {
     virtual bool Write(std::span<const char> bytes) = 0;
     // Puts the file under its name, replacing what stood there. False on failure.
     virtual bool Commit() = 0;
+    // The name the file is written under until it is committed; empty when it has none.
+    virtual std::string TemporaryPath() const { return {}; }
 };
 
 class FileAccess {
@@ -73,6 +75,8 @@ class ByteView {
                       std::size_t laterBlocks = kLaterBlock)
         : file_(file), size_(file.Size()), blockSize_(firstBlock), laterBlocks_(laterBlocks) {}
     std::int64_t Size() const { return size_; }
+    // Where bytes other than zeros may stand next, at or after offset (see InputFile).
+    std::int64_t DataFrom(std::int64_t offset) { return file_.DataFrom(offset); }
 
     // out.size() bytes at offset.
     void Copy(std::int64_t offset, std::span<char> out);
@@ -81,8 +85,6 @@ class ByteView {
     // The bytes from offset to the end of the block holding it, a block loaded there when none
     // does; empty at or past the end of the file. Valid until the next call on this view.
     std::span<const char> Block(std::int64_t offset);
-    // Where data may start again at or after offset: holes of sparse files can be stepped over.
-    std::int64_t DataFrom(std::int64_t offset) { return file_.DataFrom(offset); }
 
   private:
     void Load(std::int64_t offset, std::size_t n);
@@ -130,11 +132,27 @@ class HostFileAccess final : public FileAccess {
     std::unique_ptr<OutputFile> CreateWrite(const std::string& path) override;
     std::optional<std::string> ReplaceProblem(const std::string& path,
                                               const std::string& keep) override;
+    // Why the last OpenRead that failed could not open its file: the host's error, kept so
+    // that nobody has to open the file again to learn it.
+    std::error_code LastOpenError() const { return lastOpenError_; }
 
   private:
     std::optional<std::string> HostPath(const std::string& path) const;
     std::optional<DriveRoots> roots_;
+    std::error_code lastOpenError_;
 };
+
+// The error of a path that names something other than a regular file ("not a regular file").
+std::error_code NotRegularFileError();
+
+// The device and inode of the file a host path names, links followed; nullopt when there is
+// none.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    auto operator<=>(const FileIdentity&) const = default;
+};
+std::optional<FileIdentity> HostFileIdentity(const std::string& hostPath);
 
 // Creates a host folder and its parents where missing; false when it cannot be had.
 bool CreateFolders(const std::string& hostPath);
@@ -148,8 +166,5 @@ std::int64_t ThreadDiskReads();
 
 // Whether the process's standard error is a terminal.
 bool StandardErrorIsTerminal();
-
-// The reason a host path cannot be opened for reading, or nullopt when it can.
-std::optional<std::string> HostOpenProblem(const std::string& hostPath);
 
 }  // namespace veltrane

@@ -115,82 +115,150 @@ const char* IconName(MessageIcon icon) {
                                               : "none";
 }
 
-// A string member of the document, its text replaced in place: after the first files the
-// document's strings have room enough, and filling it allocates next to nothing.
-std::string& Text(Json& value) {
-    if (!value.is_string()) {
-        value = std::string();
+// A JSON string of valid UTF-8, escaped as the JSON library escapes it: the quote, the
+// backslash and the characters below U+0020, nothing else.
+void AppendJsonString(std::string& out, std::string_view text) {
+    static constexpr std::string_view kHex = "0123456789abcdef";
+    out += '"';
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\b':
+                out += "\\b";
+                break;
+            case '\f':
+                out += "\\f";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (byte < 0x20) {
+                    out += "\\u00";
+                    out += kHex[byte >> 4];
+                    out += kHex[byte & 0xF];
+                } else {
+                    out += c;
+                }
+        }
     }
-    auto& text = value.get_ref<std::string&>();
-    text.clear();
-    return text;
+    out += '"';
 }
 
-void Cell(Json& value, std::string_view cell) {
-    AppendCp1252AsUtf8(Text(value), BeforeNul(cell));
+// Any bytes as a JSON string; those that are not UTF-8 become U+FFFD, as the JSON library
+// writes them.
+void AppendJsonBytes(std::string& out, std::string_view bytes) {
+    if (IsUtf8(bytes)) {
+        AppendJsonString(out, bytes);
+    } else {
+        out += Json(std::string(bytes)).dump(-1, ' ', false, Json::error_handler_t::replace);
+    }
+}
+
+// A cell as the pane shows it: cut at its first NUL, from Windows-1252.
+void AppendCell(std::string& out, std::string& scratch, std::string_view cell) {
+    scratch.clear();
+    AppendCp1252AsUtf8(scratch, BeforeNul(cell));
+    AppendJsonString(out, scratch);
 }
 
 // The rows of a pane as objects whose keys name the columns, with the blue flag of the third
 // column's colour where asked.
-void Rows(Json& rows, const MemoryListPane& pane, std::initializer_list<const char*> keys,
-          bool blue) {
-    auto& array = rows.get_ref<Json::array_t&>();
-    array.resize(pane.Rows().size());
-    for (std::size_t r = 0; r < array.size(); ++r) {
-        const auto& row = pane.Rows()[r];
+void AppendRows(std::string& out, std::string& scratch, const MemoryListPane& pane,
+                std::initializer_list<const char*> keys, bool blue) {
+    out += '[';
+    bool firstRow = true;
+    for (const auto& row : pane.Rows()) {
+        out += firstRow ? "{" : ",{";
+        firstRow = false;
         std::size_t column = 0;
         for (const char* key : keys) {
-            Cell(array[r][key], row.cells[column++]);
+            out += column == 0 ? "\"" : ",\"";
+            out += key;
+            out += "\":";
+            AppendCell(out, scratch, row.cells[column++]);
         }
         if (blue) {
-            array[r]["blue"] = row.colors[2] == kPureBlue;
+            out += row.colors[2] == kPureBlue ? ",\"blue\":true" : ",\"blue\":false";
         }
+        out += '}';
     }
+    out += ']';
 }
 
-// One file's object, kept from file to file and filled anew: its keys stay in place.
-class FileJson {
-  public:
-    const Json& Fill(const FileReport& file) {
-        Text(json_["path"]) = file.path;
-        Rows(json_["mpeg"], file.mpeg, {"item", "value"}, false);
-        Rows(json_["id3v2"], file.id3v2, {"tag", "text", "value"}, true);
-        Rows(json_["id3v1"], file.id3v1, {"item", "value"}, false);
-        Cell(json_["lyrics"], file.lyrics.Text());
-        Json& messages = json_["messages"] = Json::array();
-        for (const auto& m : file.messages) {
-            Json& message = messages.emplace_back(Json::object());
-            message["title"] = Cp1252ToUtf8(m.title);
-            message["text"] = Cp1252ToUtf8(m.text);
-            message["icon"] = IconName(m.icon);
-        }
-        const TagPresence& p = file.state.Presence;
-        Json& presence = json_["presence"];
-        presence["HasID3v1"] = p.HasID3v1;
-        presence["HasID3v2"] = p.HasID3v2;
-        presence["ID3v2Version"] = p.ID3v2Version;
-        presence["ID3v2Footer"] = p.ID3v2Footer;
-        presence["HasLyrics3"] = p.HasLyrics3;
-        presence["Lyrics3EndFound"] = p.Lyrics3EndFound;
-        presence["Lyrics3Version"] = p.Lyrics3Version;
-        Json& picture = json_["picture"] = nullptr;
-        if (file.picture) {
-            picture["result"] = file.picture->result;
-            picture["file"] = file.picture->file;
-        }
-        return json_;
-    }
+const char* Bool(bool value) {
+    return value ? "true" : "false";
+}
 
-  private:
-    Json json_ = {{"path", ""},
-                  {"mpeg", Json::array()},
-                  {"id3v2", Json::array()},
-                  {"id3v1", Json::array()},
-                  {"lyrics", ""},
-                  {"messages", Json::array()},
-                  {"presence", Json::object()},
-                  {"picture", nullptr}};
-};
+// One file's line. Written straight into the output, member by member, in the order the
+// document has always had.
+void AppendFileJson(std::string& out, const FileReport& file) {
+    std::string scratch;
+    out += "{\"path\":";
+    AppendJsonBytes(out, file.path);
+    if (!IsUtf8(file.path)) {
+        out += ",\"rawPath\":";
+        AppendJsonString(out, RawBytesText(file.path));
+    }
+    if (file.openProblem) {
+        out += ",\"error\":";
+        AppendJsonBytes(out, "cannot open: " + *file.openProblem);
+    }
+    out += ",\"mpeg\":";
+    AppendRows(out, scratch, file.mpeg, {"item", "value"}, false);
+    out += ",\"id3v2\":";
+    AppendRows(out, scratch, file.id3v2, {"tag", "text", "value"}, true);
+    out += ",\"id3v1\":";
+    AppendRows(out, scratch, file.id3v1, {"item", "value"}, false);
+    out += ",\"lyrics\":";
+    AppendCell(out, scratch, file.lyrics.Text());
+    out += ",\"messages\":[";
+    bool firstMessage = true;
+    for (const auto& m : file.messages) {
+        out += firstMessage ? "{\"title\":" : ",{\"title\":";
+        firstMessage = false;
+        AppendJsonString(out, Cp1252ToUtf8(m.title));
+        out += ",\"text\":";
+        AppendJsonString(out, Cp1252ToUtf8(m.text));
+        out += ",\"icon\":\"";
+        out += IconName(m.icon);
+        out += "\"}";
+    }
+    const TagPresence& p = file.state.Presence;
+    out += "],\"presence\":{\"HasID3v1\":";
+    out += Bool(p.HasID3v1);
+    out += ",\"HasID3v2\":";
+    out += Bool(p.HasID3v2);
+    out += ",\"ID3v2Version\":" + std::to_string(p.ID3v2Version);
+    out += ",\"ID3v2Footer\":";
+    out += Bool(p.ID3v2Footer);
+    out += ",\"HasLyrics3\":";
+    out += Bool(p.HasLyrics3);
+    out += ",\"Lyrics3EndFound\":";
+    out += Bool(p.Lyrics3EndFound);
+    out += ",\"Lyrics3Version\":" + std::to_string(p.Lyrics3Version);
+    out += "},\"picture\":";
+    if (file.picture) {
+        out += "{\"result\":" + std::to_string(file.picture->result) + ",\"file\":";
+        AppendJsonBytes(out, file.picture->file);
+        out += '}';
+    } else {
+        out += "null";
+    }
+    out += '}';
+}
 
 Json SummaryJson(const ReportSummary& s) {
     Json messages = Json::object();
@@ -216,8 +284,8 @@ Json SummaryJson(const ReportSummary& s) {
     return summary;
 }
 
-// The document is written as it goes: its frame here, each file's object and the summary
-// dumped by the JSON library. Names that are not UTF-8 get U+FFFD in place of their bad bytes.
+// The document is written as it goes: its frame here, each file's line, and the summary
+// dumped by the JSON library.
 class JsonReport final : public ReportFormat {
   public:
     void Begin(std::ostream& out) const override { out << "{\"files\": ["; }
@@ -225,19 +293,24 @@ class JsonReport final : public ReportFormat {
     std::string_view Before(bool first) const override { return first ? "\n" : ",\n"; }
 
     void File(const FileReport& file, std::ostream& out, std::ostream&) override {
-        std::string text = Dump(file_.Fill(file));
+        // The room of a huge line is not kept for the files after it.
+        if (line_.capacity() > kKeptRoom) {
+            std::string().swap(line_);
+        }
+        line_.clear();
+        AppendFileJson(line_, file);
         if (file.inspection != nullptr) {
             // The last member, after "picture": the object's closing brace moves behind it.
-            text.pop_back();
-            text += ",\"inspect\":";
+            line_.pop_back();
+            line_ += ",\"inspect\":";
             if (*file.inspection) {
-                AppendInspectJson(text, **file.inspection);
+                AppendInspectJson(line_, **file.inspection);
             } else {
-                text += "null";
+                line_ += "null";
             }
-            text += '}';
+            line_ += '}';
         }
-        out << text;
+        out << line_;
     }
 
     void End(const ReportSummary* summary, std::ostream& out) const override {
@@ -252,39 +325,101 @@ class JsonReport final : public ReportFormat {
     static std::string Dump(const Json& json) {
         return json.dump(-1, ' ', false, Json::error_handler_t::replace);
     }
-    FileJson file_;
+    static constexpr std::size_t kKeptRoom = 1024 * 1024;
+    std::string line_;  // kept from file to file: its room is reused
 };
 
 }  // namespace
 
-std::string VisibleText(std::string_view text) {
-    static constexpr std::string_view kHex = "0123456789abcdef";
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        const bool c1 = c == 0xC2 && i + 1 < text.size() &&
-                        static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                        static_cast<unsigned char>(text[i + 1]) <= 0x9F;
-        if (c1) {
-            const auto code = static_cast<unsigned char>(text[++i]);
-            out += "\\u00";
-            out += kHex[code >> 4];
-            out += kHex[code & 0xF];
-        } else if (c == '\\') {
-            out += "\\\\";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c < 0x20 || c == 0x7F) {
-            out += "\\x";
-            out += kHex[c >> 4];
-            out += kHex[c & 0xF];
-        } else {
-            out.push_back(text[i]);
+namespace {
+
+// The length of the valid UTF-8 sequence at text[i] and its code point; 0 when none starts there.
+std::size_t Utf8At(std::string_view text, std::size_t i, char32_t& code) {
+    const auto b = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
+    const unsigned char lead = b(0);
+    const std::size_t length = lead < 0x80                    ? 1
+                               : lead >= 0xC2 && lead <= 0xDF ? 2
+                               : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                              : 0;
+    if (length == 0 || i + length > text.size()) {
+        return 0;
+    }
+    code = length == 1 ? lead : lead & (0xFF >> (length + 1));
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((b(k) & 0xC0) != 0x80) {
+            return 0;
         }
+        code = (code << 6) | (b(k) & 0x3F);
+    }
+    const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+    const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
+    return overlong || surrogate || code > 0x10FFFF ? 0 : length;
+}
+
+void AppendHexEscape(std::string& out, const char* prefix, unsigned value, int digits) {
+    static constexpr std::string_view kHex = "0123456789abcdef";
+    out += prefix;
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) {
+        out += kHex[(value >> shift) & 0xF];
+    }
+}
+
+}  // namespace
+
+bool IsUtf8(std::string_view text) {
+    char32_t code = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = Utf8At(text, i, code);
+        if (length == 0) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+std::string RawBytesText(std::string_view bytes) {
+    std::string out;
+    char32_t code = 0;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t length = Utf8At(bytes, i, code);
+        if (length == 0) {
+            AppendHexEscape(out, "\\x", static_cast<unsigned char>(bytes[i++]), 2);
+        } else {
+            out += code == '\\' ? std::string_view("\\\\") : bytes.substr(i, length);
+            i += length;
+        }
+    }
+    return out;
+}
+
+std::string VisibleText(std::string_view text) {
+    std::string out;
+    char32_t code = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = Utf8At(text, i, code);
+        if (length == 0) {
+            AppendHexEscape(out, "\\x", static_cast<unsigned char>(text[i++]), 2);
+            continue;
+        }
+        if (code == '\\') {
+            out += "\\\\";
+        } else if (code == '\t') {
+            out += "\\t";
+        } else if (code == '\n') {
+            out += "\\n";
+        } else if (code == '\r') {
+            out += "\\r";
+        } else if (code < 0x20 || code == 0x7F) {
+            AppendHexEscape(out, "\\x", code, 2);
+        } else if ((code >= 0x80 && code <= 0x9F) || (code >= 0x202A && code <= 0x202E) ||
+                   (code >= 0x2066 && code <= 0x2069)) {
+            AppendHexEscape(out, "\\u", code, 4);
+        } else {
+            out += text.substr(i, length);
+        }
+        i += length;
     }
     return out;
 }

@@ -32,7 +32,8 @@ struct FileReport {
     const MemoryTextPane& lyrics;
     const std::vector<MemoryMessageBox::Message>& messages;
     const AnalysisState& state;
-    const std::optional<PictureResult>& picture;  // only with --export-picture
+    const std::optional<PictureResult>& picture;    // only with --export-picture
+    const std::optional<std::string>& openProblem;  // why the file could not be opened
     // Only with --inspect; empty for a file that could not be opened.
     const std::optional<inspect::Inspection>* inspection = nullptr;
 };
@@ -66,10 +67,19 @@ class ReportFormat {
     virtual void End(const ReportSummary* summary, std::ostream& out) const = 0;
 };
 
-// UTF-8 text with every control character (U+0000 to U+001F, U+007F, U+0080 to U+009F) and the
-// backslash written as a visible escape ("\t", "\n", "\r", "\x1b", "\u0085", "\\"), so that
-// nothing from a file reaches a terminal as a control sequence and a printed row stays one line.
+// UTF-8 text with every control character (U+0000 to U+001F, U+007F, U+0080 to U+009F), every
+// bidirectional control (U+202A to U+202E, U+2066 to U+2069), every byte that is not part of
+// valid UTF-8 and the backslash written as a visible escape ("\t", "\n", "\r", "\x1b",
+// "\u0085", "\u202e", "\xff", "\\"), so that nothing from a file or a name reaches a terminal
+// as a control sequence or turns the line around, and a printed row stays one line.
 std::string VisibleText(std::string_view text);
+
+// Whether the bytes are valid UTF-8 (no overlong forms, no surrogates, nothing past U+10FFFF).
+bool IsUtf8(std::string_view text);
+
+// The bytes of a name as text that gives them back: valid UTF-8 as it is, every other byte as
+// "\xNN" and the backslash as "\\".
+std::string RawBytesText(std::string_view bytes);
 
 // Text: a "== PATH" line, then the sections [MPEG], [ID3v2], [ID3v1] and [Lyrics] (and
 // [Picture] with the export) with one line a row, cells joined by tabs, every cell and path as
@@ -78,6 +88,9 @@ std::string VisibleText(std::string_view text);
 std::unique_ptr<ReportFormat> TextFormat(bool withPicture);
 
 // JSON: {"files": [ one object a file, one line each ]}, and a "summary" object after "files".
+// A path that is not valid UTF-8 shows U+FFFD in "path" and its bytes in "rawPath"
+// (RawBytesText); a file that could not be opened has "error": "cannot open: REASON". A file's
+// line is written as it goes, never built as a document first.
 std::unique_ptr<ReportFormat> JsonFormat();
 
 }  // namespace veltrane

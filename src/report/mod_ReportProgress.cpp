@@ -21,13 +21,27 @@ void Progress::Done(Clock::time_point now) {
     }
 }
 
+void Progress::Total(std::size_t found, bool final) {
+    total_ = found;
+    final_ = final;
+}
+
 void Progress::Write(std::string_view text) {
-    const bool redraw = shown_ && drawn_;
-    Clear();
+    Hide();
     err_ << text;
-    if (redraw) {
+    Show();
+}
+
+void Progress::Hide() {
+    hidden_ = shown_ && drawn_;
+    Clear();
+}
+
+void Progress::Show() {
+    if (hidden_) {
         Draw(*drawn_);
     }
+    hidden_ = false;
 }
 
 void Progress::Finish() {
@@ -47,9 +61,10 @@ void Progress::Draw(Clock::time_point now) {
     const double rate = seconds > 0 ? static_cast<double>(done_) / seconds : 0.0;
     const std::size_t filled = total_ == 0 ? kWidth : std::min(kWidth, kWidth * done_ / total_);
     std::string line = "\r[" + std::string(filled, '#') + std::string(kWidth - filled, '.') + "] " +
-                       std::to_string(done_) + "/" + std::to_string(total_) + " files  " +
+                       std::to_string(done_) + "/" + std::to_string(total_) +
+                       (final_ ? " files  " : "+ files  ") +
                        std::to_string(static_cast<long long>(rate)) + " files/s";
-    if (rate > 0 && done_ < total_) {
+    if (rate > 0 && done_ < total_ && final_) {
         line += "  " +
                 FormatDuration(
                     static_cast<std::int64_t>(static_cast<double>(total_ - done_) / rate + 0.5)) +

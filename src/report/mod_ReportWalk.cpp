@@ -11,40 +11,41 @@ std::string Joined(const std::string& folder, const std::string& name) {
     return !folder.empty() && folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
-void WalkFolder(const std::string& folder, bool recursive, WalkResult& result) {
+// False once found asked to stop.
+bool WalkFolder(const std::string& folder, bool recursive,
+                const std::function<bool(WalkStep)>& found) {
     std::string error;
     const auto entries = ReadHostFolder(folder, "*", error);
     if (!entries) {
-        result.problems.push_back("cannot read folder " + VisibleText(folder) + ": " + error);
-        return;
+        return found({"", "cannot read folder " + VisibleText(folder) + ": " + error});
     }
     for (const auto& entry : *entries) {
-        if (entry.regular && MatchesPattern(entry.name, "*.mp3")) {
-            result.files.push_back(Joined(folder, entry.name));
+        if (entry.regular && MatchesPattern(entry.name, "*.mp3") &&
+            !found({Joined(folder, entry.name), ""})) {
+            return false;
         }
     }
     if (!recursive) {
-        return;
+        return true;
     }
     for (const auto& entry : *entries) {
-        if (entry.folder && !entry.link && entry.name[0] != '.') {
-            WalkFolder(Joined(folder, entry.name), recursive, result);
+        if (entry.folder && !entry.link && entry.name[0] != '.' &&
+            !WalkFolder(Joined(folder, entry.name), recursive, found)) {
+            return false;
         }
     }
+    return true;
 }
 
 }  // namespace
 
-WalkResult CollectFiles(const std::vector<std::string>& paths, bool recursive) {
-    WalkResult result;
+void WalkFiles(const std::vector<std::string>& paths, bool recursive,
+               const std::function<bool(WalkStep)>& found) {
     for (const auto& path : paths) {
-        if (IsHostFolder(path)) {
-            WalkFolder(path, recursive, result);
-        } else {
-            result.files.push_back(path);
+        if (IsHostFolder(path) ? !WalkFolder(path, recursive, found) : !found({path, ""})) {
+            return;
         }
     }
-    return result;
 }
 
 }  // namespace veltrane
