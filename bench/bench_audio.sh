@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The scan of every frame over the 1,000-file corpus, warm cache, one file after another: the
-# audio inspection with its walk (bench's inspect_audio --scan) against reading every byte in
-# 1 MiB blocks (read_blocks), and against the peers that walk the stream, each run the way its
-# users run it. Also runs the check against independent readers (check_audio.py).
+# report's --inspect --scan with one job (and the audio walk alone, bench's inspect_audio) against
+# reading every byte in 1 MiB blocks (read_blocks), and against the peers that walk the stream,
+# each run the way its users run it. Also runs the check against independent readers
+# (check_audio.py).
 #   bench/bench_audio.sh [BUILD]   (default build/bench, configured with -DVELTRANE_BENCH=ON)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,17 +23,20 @@ rounds() { local n=$1; shift; local all=(); for _ in $(seq "$n"); do all+=($(ms 
     printf '%s\n' "${all[@]}" | median; }
 
 floor=$(rounds 7 "$b/bench/read_blocks" "${files[@]}")
-scan=$(rounds 7 "$b/bench/inspect_audio" --scan --quiet "${files[@]}")
-plain=$(rounds 7 "$b/bench/inspect_audio" --quiet "${files[@]}")
+scan=$(rounds 7 "$b/src/veltrane-report" -j 1 --json --inspect --scan "${files[@]}")
+report=$(rounds 7 "$b/src/veltrane-report" -j 1 --json "${files[@]}")
+inspect=$(rounds 7 "$b/src/veltrane-report" -j 1 --json --inspect "${files[@]}")
+walk=$(rounds 7 "$b/bench/inspect_audio" --scan --quiet "${files[@]}")
 echo "== ${#files[@]} files, $(du -sm "$corpus" | cut -f1) MB, warm cache, one file after another (median ms)"
 echo "read every byte, 1 MiB blocks: $floor"
-awk -v s="$scan" -v f="$floor" 'BEGIN { printf "audio scan: %d  (%.2f x the reading; goal 1.3)\n", s, s / f }'
-echo "audio without scan: $plain"
+awk -v s="$scan" -v f="$floor" 'BEGIN { printf "report --inspect --scan -j 1: %d  (%.2f x the reading; goal 1.3)\n", s, s / f }'
+awk -v i="$inspect" -v r="$report" 'BEGIN { printf "report --inspect -j 1: %d  (%.2f x the plain report, %d; goal 1.6)\n", i, i / r, r }'
+echo "the audio walk alone (inspect_audio --scan): $walk"
 peer() {
     local name=$1; shift
     local t; t=$(rounds 3 "$@")
     awk -v n="$name" -v t="$t" -v s="$scan" \
-        'BEGIN { printf "%s: %d  (the scan takes %.3f of its time)\n", n, t, s / t }'
+        'BEGIN { printf "%s: %d  (the report\x27s scan takes %.3f of its time)\n", n, t, s / t }'
 }
 peer "ffprobe -count_packets (one process a file)" \
     bash -c 'for f in "$@"; do ffprobe -v quiet -count_packets -select_streams a:0 -show_entries stream=nb_read_packets -of csv=p=0 "$f"; done' _ "${files[@]}"
