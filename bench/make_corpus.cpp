@@ -138,7 +138,7 @@ void WriteHeavy(const std::filesystem::path& folder, int count) {
     const std::string heavy = CompressedFrame23("TXXX", std::string("\0Heavy\0", 7) + letters);
     for (int i = 0; i < count; ++i) {
         const std::string body = TextFrames(i, false) + (i % 4 == 0 ? heavy : "");
-        const std::string file = Id3v2(3, body) + Audio(random);
+        const std::string file = Id3v2(3, body) + Audio(random, false);
         char name[32];
         std::snprintf(name, sizeof name, "heavy%04d.mp3", i);
         std::ofstream(folder / name, std::ios::binary)
