@@ -253,6 +253,40 @@ TEST(Inspect, NotesDamagedSizesAndStillCoversTheFile) {
     EXPECT_EQ(Map(InspectBytes("0123")), "0+4 junk");
 }
 
+// A file of many tags full of text: what is kept of them is bounded over the whole file, not
+// tag by tag, so later frames and items are shown cut short (with the usual note).
+TEST(Inspect, KeepsABoundedAmountOfTextOverAllItsTags) {
+    std::string file;
+    for (int t = 0; t < 8; ++t) {
+        std::string body;
+        for (int f = 0; f < 4; ++f) {
+            body += Frame23("TXXX", std::string("\0d\0", 3) + std::string(60000, '\x01'));
+        }
+        file += Id3v2(3, body);
+    }
+    const std::int64_t apeAt = static_cast<std::int64_t>(file.size()) + 2 * 418;
+    const Inspection in = InspectBytes(
+        file + Audio(2) + fixture::ApeTag({{std::string(200, 'K'), std::string(100, 'v')}}));
+
+    ASSERT_EQ(in.id3v2.size(), 8U);
+    std::size_t held = 0;
+    for (const auto& tag : in.id3v2) {
+        ASSERT_EQ(tag.frames.size(), 4U);
+        for (const auto& frame : tag.frames) {
+            held += frame.text.value().at(0).size();
+        }
+    }
+    EXPECT_EQ(in.id3v2[0].frames[0].text->at(0).size(), 60000U);
+    EXPECT_LE(held, TextBudget::kBytes + kHeldBytes);
+    const Id3v2Frame& last = in.id3v2[7].frames[3];
+    EXPECT_LT(last.text->at(0).size(), TextBudget::kSpent);
+    EXPECT_TRUE(Noted(in, Severity::Info, last.offset, "text shown cut"));
+    ASSERT_EQ(in.apev2.at(0).items.size(), 1U);
+    EXPECT_EQ(in.apev2[0].items[0].key, std::string(TextBudget::kSpent, 'K'));
+    EXPECT_EQ(in.apev2[0].items[0].values.at(0).size(), TextBudget::kSpent);
+    EXPECT_TRUE(Noted(in, Severity::Info, apeAt + 32, "shown cut at 16 of its bytes"));
+}
+
 // The report: "inspect" after "picture" in each file's object (null for a file that cannot be
 // opened), an [Inspect] section whose tag text cannot forge a line, and the summary's counts.
 TEST(InspectReport, AddsTheMemberTheSectionAndTheCounts) {
