@@ -248,6 +248,14 @@ TEST(Inspect, NotesDamagedSizesAndStillCoversTheFile) {
     const Inspection frame = InspectBytes(Id3v2(3, overrun.substr(0, 12)) + Audio(1));
     EXPECT_TRUE(Noted(frame, Severity::Error, 10, "runs past the end of the tag"));
 
+    // A footer whose size leads back to the leading tag: that tag is not read a second time, and
+    // the audio stays audio.
+    const Inspection back = InspectBytes(Id3v2(3, Frame23("TIT2", Text("One"))) + Audio(2) +
+                                         Id3v2Footer(24 + 836 + 10 - 20));
+    EXPECT_EQ(back.id3v2.size(), 1U);
+    EXPECT_EQ(Map(back), "0+24 id3v2, 24+846 audio");
+    EXPECT_TRUE(Noted(back, Severity::Error, 860, "an ID3v2 footer without its tag"));
+
     EXPECT_TRUE(InspectBytes(Id3v2(3, overrun)).notes.empty());
     EXPECT_EQ(Map(InspectBytes("")), "");
     EXPECT_EQ(Map(InspectBytes("0123")), "0+4 junk");

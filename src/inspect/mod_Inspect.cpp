@@ -144,7 +144,8 @@ class Walk {
                 continue;
             }
             if (const auto start = Id3v2FooterStart(bytes_, tail_)) {
-                if (*start >= 0) {
+                // A start among the leading tags would read one of them a second time.
+                if (*start >= lead_) {
                     if (auto tag = ReadId3v2At(bytes_, *start, result_.notes, budget_)) {
                         Add(Severity::Info, *start, "an ID3v2 tag appended at the end");
                         result_.id3v2.push_back(std::move(*tag));
