@@ -145,6 +145,11 @@ TEST(InspectId3v2, UndoesUnsynchronisationFrameByFrameWithDataLengthIndicators) 
     EXPECT_TRUE(Noted(in, Severity::Warning, tag.frames[3].offset, "applied but not flagged"));
     EXPECT_EQ(Map(in), "0+" + std::to_string(10 + body.size()) + " id3v2, " +
                            std::to_string(10 + body.size()) + "+836 audio");
+    // A data length indicator larger than the data, which no unsynchronisation can give.
+    const std::string lying = Frame24("APIC", SyncsafeSize(1 << 20) + apic, 0, 0x01);
+    const Inspection big = InspectBytes(Id3v2(4, lying) + Audio(2));
+    EXPECT_EQ(big.id3v2.at(0).frames.at(0).picture->size, static_cast<std::int64_t>(image.size()));
+    EXPECT_TRUE(Noted(big, Severity::Warning, 10, "(1048576) exceeds its"));
 }
 
 // 2.3 text: UTF-16 without a byte order mark read little-endian, bytes after the terminator,

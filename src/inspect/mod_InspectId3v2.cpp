@@ -606,6 +606,14 @@ class TagReader {
                 "compressed frame " + frame.id + " has no data length indicator");
         }
         const std::int64_t stored = size - extra;
+        // Undoing unsynchronisation only ever shortens the data; a larger length is not believed.
+        if (!compressed && decodedLength && *decodedLength > stored) {
+            Add(Severity::Warning, frame.offset,
+                "frame " + frame.id + "'s data length indicator (" +
+                    std::to_string(*decodedLength) + ") exceeds its " + std::to_string(stored) +
+                    " bytes of data");
+            decodedLength = stored;
+        }
         // Text is kept whole up to the limit; of a picture or any other frame only the head is
         // decoded (the fields before the image, its signature), so no image is read whole.
         const bool text = frame.id[0] == 'T' || frame.id[0] == 'W' || frame.id == "COMM" ||
