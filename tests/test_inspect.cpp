@@ -145,6 +145,11 @@ TEST(InspectId3v2, UndoesUnsynchronisationFrameByFrameWithDataLengthIndicators) 
     EXPECT_TRUE(Noted(in, Severity::Warning, tag.frames[3].offset, "applied but not flagged"));
     EXPECT_EQ(Map(in), "0+" + std::to_string(10 + body.size()) + " id3v2, " +
                            std::to_string(10 + body.size()) + "+836 audio");
+    // A data length indicator larger than the data, which no unsynchronisation can give.
+    const std::string lying = Frame24("APIC", SyncsafeSize(1 << 20) + apic, 0, 0x01);
+    const Inspection big = InspectBytes(Id3v2(4, lying) + Audio(2));
+    EXPECT_EQ(big.id3v2.at(0).frames.at(0).picture->size, static_cast<std::int64_t>(image.size()));
+    EXPECT_TRUE(Noted(big, Severity::Warning, 10, "(1048576) exceeds its"));
 }
 
 // 2.3 text: UTF-16 without a byte order mark read little-endian, bytes after the terminator,
@@ -248,9 +253,51 @@ TEST(Inspect, NotesDamagedSizesAndStillCoversTheFile) {
     const Inspection frame = InspectBytes(Id3v2(3, overrun.substr(0, 12)) + Audio(1));
     EXPECT_TRUE(Noted(frame, Severity::Error, 10, "runs past the end of the tag"));
 
+    // A footer whose size leads back to the leading tag: that tag is not read a second time, and
+    // the audio stays audio.
+    const Inspection back = InspectBytes(Id3v2(3, Frame23("TIT2", Text("One"))) + Audio(2) +
+                                         Id3v2Footer(24 + 836 + 10 - 20));
+    EXPECT_EQ(back.id3v2.size(), 1U);
+    EXPECT_EQ(Map(back), "0+24 id3v2, 24+846 audio");
+    EXPECT_TRUE(Noted(back, Severity::Error, 860, "an ID3v2 footer without its tag"));
+
     EXPECT_TRUE(InspectBytes(Id3v2(3, overrun)).notes.empty());
     EXPECT_EQ(Map(InspectBytes("")), "");
     EXPECT_EQ(Map(InspectBytes("0123")), "0+4 junk");
+}
+
+// A file of many tags full of text: what is kept of them is bounded over the whole file, not
+// tag by tag, so later frames and items are shown cut short (with the usual note).
+TEST(Inspect, KeepsABoundedAmountOfTextOverAllItsTags) {
+    std::string file;
+    for (int t = 0; t < 8; ++t) {
+        std::string body;
+        for (int f = 0; f < 4; ++f) {
+            body += Frame23("TXXX", std::string("\0d\0", 3) + std::string(60000, '\x01'));
+        }
+        file += Id3v2(3, body);
+    }
+    const std::int64_t apeAt = static_cast<std::int64_t>(file.size()) + 2 * 418;
+    const Inspection in = InspectBytes(
+        file + Audio(2) + fixture::ApeTag({{std::string(200, 'K'), std::string(100, 'v')}}));
+
+    ASSERT_EQ(in.id3v2.size(), 8U);
+    std::size_t held = 0;
+    for (const auto& tag : in.id3v2) {
+        ASSERT_EQ(tag.frames.size(), 4U);
+        for (const auto& frame : tag.frames) {
+            held += frame.text.value().at(0).size();
+        }
+    }
+    EXPECT_EQ(in.id3v2[0].frames[0].text->at(0).size(), 60000U);
+    EXPECT_LE(held, TextBudget::kBytes + kHeldBytes);
+    const Id3v2Frame& last = in.id3v2[7].frames[3];
+    EXPECT_LT(last.text->at(0).size(), TextBudget::kSpent);
+    EXPECT_TRUE(Noted(in, Severity::Info, last.offset, "text shown cut"));
+    ASSERT_EQ(in.apev2.at(0).items.size(), 1U);
+    EXPECT_EQ(in.apev2[0].items[0].key, std::string(TextBudget::kSpent, 'K'));
+    EXPECT_EQ(in.apev2[0].items[0].values.at(0).size(), TextBudget::kSpent);
+    EXPECT_TRUE(Noted(in, Severity::Info, apeAt + 32, "shown cut at 16 of its bytes"));
 }
 
 // The report: "inspect" after "picture" in each file's object (null for a file that cannot be

@@ -13,9 +13,6 @@ namespace veltrane::inspect {
 
 namespace {
 
-// The text kept of all the items of one tag together, and of each item once that is spent.
-constexpr std::size_t kTagTextBudget = 4 * 1024 * 1024;
-constexpr std::size_t kHeadBytes = 4096;
 // No file is taken to hold more tags than this at either end.
 constexpr int kMaxTags = 16;
 // Zero bytes looked over after a tag for another one.
@@ -80,10 +77,11 @@ class Walk {
 
     void Leading() {
         for (int n = 0; n < kMaxTags && lead_ < Size(); ++n) {
-            auto tag = ReadId3v2At(bytes_, lead_, result_.notes);
+            auto tag = ReadId3v2At(bytes_, lead_, result_.notes, budget_);
             if (!tag && lead_ > 0) {
                 const std::int64_t zeros = ZerosFrom(lead_);
-                if (zeros > 0 && (tag = ReadId3v2At(bytes_, lead_ + zeros, result_.notes))) {
+                if (zeros > 0 &&
+                    (tag = ReadId3v2At(bytes_, lead_ + zeros, result_.notes, budget_))) {
                     result_.regions.push_back({lead_, zeros, "junk"});
                     Add(Severity::Info, lead_,
                         std::to_string(zeros) + " zero bytes between two ID3v2 tags");
@@ -146,8 +144,9 @@ class Walk {
                 continue;
             }
             if (const auto start = Id3v2FooterStart(bytes_, tail_)) {
-                if (*start >= 0) {
-                    if (auto tag = ReadId3v2At(bytes_, *start, result_.notes)) {
+                // A start among the leading tags would read one of them a second time.
+                if (*start >= lead_) {
+                    if (auto tag = ReadId3v2At(bytes_, *start, result_.notes, budget_)) {
                         Add(Severity::Info, *start, "an ID3v2 tag appended at the end");
                         result_.id3v2.push_back(std::move(*tag));
                         std::stable_sort(
@@ -246,7 +245,6 @@ class Walk {
                 "the APEv2 footer announces a header that is not there");
         }
         std::int64_t at = std::max(tail_ - size, lead_);
-        std::size_t textHeld = 0;
         for (std::uint32_t i = 0; i < count; ++i) {
             if (at + 8 > footer) {
                 Add(Severity::Error, at, "APEv2 items run past the tag's footer");
@@ -266,7 +264,9 @@ class Walk {
                 break;
             }
             ApeItem item;
-            item.key = Latin1ToUtf8(std::string_view(head).substr(8, nul - 8));
+            const auto key = std::string_view(head).substr(8, nul - 8);
+            item.key = Latin1ToUtf8(key.substr(0, budget_.Held(key.size())));
+            budget_.Spend(key.size());
             const std::int64_t value = at + static_cast<std::int64_t>(nul) + 1;
             if (value + valueSize > footer) {
                 Add(Severity::Error, at, "APEv2 item " + item.key + " runs past the tag's footer");
@@ -277,10 +277,9 @@ class Walk {
             item.type = kTypes[itemFlags >> 1 & 3];
             item.size = valueSize;
             if (item.type == "text" || item.type == "link") {
-                // Past the tag's budget for text, each further value is shown cut short.
-                const auto held = std::min<std::int64_t>(
-                    valueSize, textHeld < kTagTextBudget ? kHeldBytes : kHeadBytes);
-                textHeld += static_cast<std::size_t>(held);
+                // Past the file's budget for text, each further value is shown cut short.
+                const auto held = std::min<std::int64_t>(valueSize, budget_.Held(kHeldBytes));
+                budget_.Spend(static_cast<std::size_t>(held));
                 const std::string raw = bytes_.Bytes(value, static_cast<std::size_t>(held));
                 bool valid = true;
                 std::string_view rest(raw);
@@ -344,7 +343,8 @@ class Walk {
             if (tag.fields.size() == kMaxEntries) {
                 break;
             }
-            const auto held = std::min<std::int64_t>(*length, kHeldBytes);
+            const auto held = std::min<std::int64_t>(*length, budget_.Held(kHeldBytes));
+            budget_.Spend(static_cast<std::size_t>(held));
             tag.fields.push_back(
                 {Latin1ToUtf8(head.substr(0, 3)),
                  Latin1ToUtf8(bytes_.Bytes(at + 8, static_cast<std::size_t>(held)))});
@@ -365,7 +365,9 @@ class Walk {
         tag.offset = *found;
         tag.size = tail_ - *found;
         tag.version = 1;
-        const auto length = std::min<std::int64_t>(tail_ - 9 - (*found + 11), kHeldBytes);
+        const auto length =
+            std::min<std::int64_t>(tail_ - 9 - (*found + 11), budget_.Held(kHeldBytes));
+        budget_.Spend(static_cast<std::size_t>(length));
         tag.fields.push_back(
             {"LYR", Latin1ToUtf8(bytes_.Bytes(*found + 11, static_cast<std::size_t>(length)))});
         Trail(*found, "lyrics3", "Lyrics3");
@@ -393,6 +395,7 @@ class Walk {
     std::int64_t lead_ = 0;
     std::int64_t tail_ = 0;
     std::vector<Region> trailing_;  // from the end backwards
+    TextBudget budget_;
 };
 
 }  // namespace

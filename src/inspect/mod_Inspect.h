@@ -3,6 +3,7 @@
 // readers; nothing here changes what they show.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -20,6 +21,24 @@ inline constexpr std::size_t kMaxEntries = 1024;
 inline constexpr std::size_t kHeldBytes = 64 * 1024;
 // Bytes shown of a frame whose content has no kind of its own.
 inline constexpr std::size_t kDataBytes = 32;
+
+// What all the tags of one file together keep as text: each frame, item or field is kept up to
+// its usual length until this much is held, and cut short after. A budget per tag would not do:
+// a file may hold dozens of tags, and their text grows several times over once escaped.
+class TextBudget {
+  public:
+    static constexpr std::size_t kBytes = 1024 * 1024;
+    static constexpr std::size_t kSpent = 16;
+
+    // How many of the wanted bytes of one content are kept.
+    std::size_t Held(std::size_t wanted) const {
+        return left_ > 0 ? wanted : std::min(wanted, kSpent);
+    }
+    void Spend(std::size_t bytes) { left_ -= std::min(left_, bytes); }
+
+  private:
+    std::size_t left_ = kBytes;
+};
 
 struct Picture {
     std::string mime;

@@ -29,8 +29,6 @@ constexpr std::int64_t kUnsyncedBodyCap = 8 * 1024 * 1024;
 constexpr std::size_t kCompressedInput = 4 * kHeldBytes;
 // What is read of a frame that is not text: enough for a picture's fields and signature.
 constexpr std::size_t kHeadBytes = 4096;
-// The text kept of all the frames of one tag together.
-constexpr std::size_t kTagTextBudget = 4 * 1024 * 1024;
 
 // The 2.4 identifiers: those of 2.3 that 2.4 keeps, and those it adds.
 constexpr std::array<std::string_view, 83> kFrameIds24 = {
@@ -371,8 +369,8 @@ std::string InflateSome(std::string_view stream, std::size_t limit, bool& ok) {
 
 class TagReader {
   public:
-    TagReader(ByteView& bytes, Id3v2Tag& tag, std::vector<Note>& notes)
-        : bytes_(bytes), tag_(tag), notes_(notes) {}
+    TagReader(ByteView& bytes, Id3v2Tag& tag, std::vector<Note>& notes, TextBudget& budget)
+        : bytes_(bytes), tag_(tag), notes_(notes), budget_(budget) {}
 
     void Read() {
         const std::int64_t bodyLength =
@@ -608,12 +606,20 @@ class TagReader {
                 "compressed frame " + frame.id + " has no data length indicator");
         }
         const std::int64_t stored = size - extra;
+        // Undoing unsynchronisation only ever shortens the data; a larger length is not believed.
+        if (!compressed && decodedLength && *decodedLength > stored) {
+            Add(Severity::Warning, frame.offset,
+                "frame " + frame.id + "'s data length indicator (" +
+                    std::to_string(*decodedLength) + ") exceeds its " + std::to_string(stored) +
+                    " bytes of data");
+            decodedLength = stored;
+        }
         // Text is kept whole up to the limit; of a picture or any other frame only the head is
         // decoded (the fields before the image, its signature), so no image is read whole.
         const bool text = frame.id[0] == 'T' || frame.id[0] == 'W' || frame.id == "COMM" ||
                           frame.id == "USLT" || frame.id == "COM" || frame.id == "ULT";
-        // Past the tag's budget for text, each further text is shown cut short.
-        const std::size_t held = text && textHeld_ < kTagTextBudget ? kHeldBytes : kHeadBytes;
+        // Past the file's budget for text, each further frame is shown cut short.
+        const std::size_t held = budget_.Held(text ? kHeldBytes : kHeadBytes);
         const std::size_t want = compressed ? kCompressedInput : unsync ? 2 * held : held;
         std::string data = body.Get(at + extra, static_cast<std::size_t>(std::min<std::int64_t>(
                                                     stored, static_cast<std::int64_t>(want))));
@@ -648,9 +654,7 @@ class TagReader {
             data.resize(held);
             whole = false;
         }
-        if (text) {
-            textHeld_ += std::min(data.size(), kHeldBytes);
-        }
+        budget_.Spend(data.size());
         Decode(frame, data, whole, fullLength, unsync, decoder);
     }
 
@@ -758,8 +762,8 @@ class TagReader {
     ByteView& bytes_;
     Id3v2Tag& tag_;
     std::vector<Note>& notes_;
+    TextBudget& budget_;
     std::size_t inflated_ = 0;
-    std::size_t textHeld_ = 0;
     std::set<std::string> unknownIds_;  // each noted once a tag
 };
 
@@ -817,8 +821,8 @@ std::string Hex(std::string_view bytes) {
     return out;
 }
 
-std::optional<Id3v2Tag> ReadId3v2At(ByteView& bytes, std::int64_t offset,
-                                    std::vector<Note>& notes) {
+std::optional<Id3v2Tag> ReadId3v2At(ByteView& bytes, std::int64_t offset, std::vector<Note>& notes,
+                                    TextBudget& budget) {
     const std::string head = bytes.Bytes(offset, 10);
     const auto size = Synchsafe(std::string_view(head).substr(6, 4));
     if (!head.starts_with("ID3") || U(head[3]) < 2 || U(head[3]) > 4 || U(head[4]) == 0xFF ||
@@ -847,7 +851,7 @@ std::optional<Id3v2Tag> ReadId3v2At(ByteView& bytes, std::int64_t offset,
              "tag flags not defined for ID3v2." + std::to_string(tag.major) + " are set"});
     }
     tag.size = 10 + static_cast<std::int64_t>(*size) + (tag.major == 4 && (flags & 0x10) ? 10 : 0);
-    TagReader reader(bytes, tag, notes);
+    TagReader reader(bytes, tag, notes, budget);
     reader.flagsByte_ = static_cast<std::uint8_t>(flags & defined);
     reader.Read();
     return tag;

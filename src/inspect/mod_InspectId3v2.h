@@ -13,8 +13,10 @@
 namespace veltrane::inspect {
 
 // The tag whose "ID3" header starts at offset, or nullopt when no valid header stands there (a
-// version other than 2 to 4, or size bytes with their top bit set). Its notes go to notes.
-std::optional<Id3v2Tag> ReadId3v2At(ByteView& bytes, std::int64_t offset, std::vector<Note>& notes);
+// version other than 2 to 4, or size bytes with their top bit set). Its notes go to notes; what
+// its frames keep as text is taken from budget.
+std::optional<Id3v2Tag> ReadId3v2At(ByteView& bytes, std::int64_t offset, std::vector<Note>& notes,
+                                    TextBudget& budget);
 
 // Where a tag ending at end with a "3DI" footer starts, or nullopt when no footer stands there.
 std::optional<std::int64_t> Id3v2FooterStart(ByteView& bytes, std::int64_t end);
