@@ -263,7 +263,9 @@ TEST(Inspect, NotesDamagedSizesAndStillCoversTheFile) {
 
     EXPECT_TRUE(InspectBytes(Id3v2(3, overrun)).notes.empty());
     EXPECT_EQ(Map(InspectBytes("")), "");
-    EXPECT_EQ(Map(InspectBytes("0123")), "0+4 junk");
+    const auto noAudio = InspectBytes("0123");
+    EXPECT_EQ(Map(noAudio), "0+4 junk");
+    EXPECT_TRUE(Noted(noAudio, Severity::Warning, 0, "no MPEG audio frame found"));
 }
 
 // A file of many tags full of text: what is kept of them is bounded over the whole file, not

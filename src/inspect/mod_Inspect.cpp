@@ -61,6 +61,9 @@ class Walk {
         Trailing();
         auto& regions = result_.regions;
         result_.audio = InspectAudio(bytes_, lead_, tail_, scan, regions, result_.notes);
+        if (!result_.audio && tail_ > lead_) {
+            Add(Severity::Warning, lead_, "no MPEG audio frame found between the tags");
+        }
         regions.insert(regions.end(), trailing_.rbegin(), trailing_.rend());
         std::reverse(result_.apev2.begin(), result_.apev2.end());
         std::reverse(result_.lyrics3.begin(), result_.lyrics3.end());
