@@ -178,7 +178,7 @@ TEST(ExportPicture, WritesFromTheFirstSignatureBehindTheDescriptionAndOpensIt) {
 }
 
 // The declared size of a compressed picture is not trusted: the stream decides, past the
-// frames' own cap of 16 MiB too.
+// frames' own cap of 1 MiB too.
 TEST(ExportPicture, InflatesACompressedPictureWhole) {
     const std::string data = ApicData("image/png", "d", kPng);
     for (const std::uint32_t declared : {static_cast<std::uint32_t>(data.size()), 0xFFFFFFFFU}) {

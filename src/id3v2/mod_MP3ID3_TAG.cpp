@@ -265,6 +265,12 @@ std::int32_t ParseFrames(MessageBox& messages, TagBody& body, const Id3v2TagHead
                                     "ReadID3-SF", MessageIcon::Critical);
                                 budgetShown = true;
                             }
+                        } else if (data.OverLimit() && CutShows(frame) && !frameCutShown) {
+                            messages.Show("a frame inflates to more than " +
+                                              MiB(kMaxInflatedFrame) + "; only its first " +
+                                              MiB(kMaxInflatedFrame) + " are read",
+                                          "ReadID3-SF", MessageIcon::Critical);
+                            frameCutShown = true;
                         }
                         budgetLeft -= std::min<std::uint64_t>(budgetLeft, frame.Data.size());
                     }

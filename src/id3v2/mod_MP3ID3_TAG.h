@@ -77,10 +77,11 @@ class FrameData {
     bool ended_ = false;
 };
 
-// Compressed frames never inflate to more than this, whatever size they declare; everything
-// the frames of one tag inflate to together stays within kInflateBudget.
-inline constexpr std::size_t kMaxInflatedFrame = 16 * 1024 * 1024;
-inline constexpr std::size_t kInflateBudget = 16 * 1024 * 1024;
+// Compressed frames are inflated no further than a stored frame is read, whatever size they
+// declare; everything the frames of one tag inflate to together stays within kInflateBudget.
+// A pane shows a frame's text escaped, several bytes a byte, so these bound the output too.
+inline constexpr std::size_t kMaxInflatedFrame = 1024 * 1024;
+inline constexpr std::size_t kInflateBudget = 4 * 1024 * 1024;
 
 // Stored frames are read no further than a pane can usefully show: a frame up to
 // kMaxStoredFrame bytes, the frames of one tag up to kStoredBudget together, and no more than
