@@ -63,8 +63,11 @@ class OrderedPipeline {
         std::vector<std::jthread> threads;
         // The threads end, on every way out of here, before they are joined.
         struct Stop {
-            OrderedPipeline& pipeline;
+            explicit Stop(OrderedPipeline& halted) : pipeline(halted) {}
+            Stop(const Stop&) = delete;
+            Stop& operator=(const Stop&) = delete;
             ~Stop() { pipeline.Halt(); }
+            OrderedPipeline& pipeline;
         };
         std::optional<Stop> stop;
         const auto started = [&] {

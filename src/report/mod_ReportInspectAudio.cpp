@@ -5,21 +5,15 @@
 
 #include "common/mod__HelperFunctions.h"
 #include "report/mod_ReportFormat.h"
+#include "report/mod_ReportJsonWriter.h"
 
 namespace veltrane {
 
 namespace {
 
-using Json = nlohmann::ordered_json;
-
 // Seconds to the microsecond: more digits than that only repeat the division.
 double Micro(double seconds) {
     return std::round(seconds * 1e6) / 1e6;
-}
-
-template <typename T>
-Json OrNull(const std::optional<T>& value) {
-    return value ? Json(*value) : Json(nullptr);
 }
 
 std::string Fixed(double value, int digits) {
@@ -33,84 +27,72 @@ std::string Number(std::int64_t value) {
     return std::to_string(value);
 }
 
-Json EncoderJson(const inspect::EncoderInfo& e) {
-    Json gains = Json::array();
+void EncoderJson(JsonWriter& j, const inspect::EncoderInfo& e) {
+    j.Open('{').Member("version", Cp1252ToUtf8(e.version)).Member("revision", e.revision);
+    j.Member("method", e.method).Member("lowpass", e.lowpass).Member("delay", e.delay);
+    j.Member("padding", e.padding).Key("peak");
+    e.peak ? j.Value(*e.peak) : j.Null();
+    j.Key("replayGain").Open('[');
     for (const auto& gain : e.replayGain) {
-        gains.push_back(
-            {{"name", gain.name}, {"originator", gain.originator}, {"gain", gain.gain}});
+        j.Open('{').Member("name", gain.name).Member("originator", gain.originator);
+        j.Member("gain", gain.gain).Close('}');
     }
-    return {{"version", Cp1252ToUtf8(e.version)},
-            {"revision", e.revision},
-            {"method", e.method},
-            {"lowpass", e.lowpass},
-            {"delay", e.delay},
-            {"padding", e.padding},
-            {"peak", OrNull(e.peak)},
-            {"replayGain", gains},
-            {"bitrate", e.bitrate},
-            {"athType", e.athType},
-            {"flags", e.flags},
-            {"noiseShaping", e.noiseShaping},
-            {"stereoMode", e.stereoMode},
-            {"unwise", e.unwise},
-            {"sourceSampleRate", e.sourceSampleRate},
-            {"mp3Gain", e.mp3Gain},
-            {"preset", e.preset},
-            {"surround", e.surround},
-            {"musicLength", e.musicLength},
-            {"musicCrc", e.musicCrc},
-            {"crc", e.crc},
-            {"crcOk", e.crcOk}};
+    j.Close(']').Member("bitrate", e.bitrate).Member("athType", e.athType);
+    j.Member("flags", e.flags).Member("noiseShaping", e.noiseShaping);
+    j.Member("stereoMode", e.stereoMode).Member("unwise", e.unwise);
+    j.Member("sourceSampleRate", e.sourceSampleRate).Member("mp3Gain", e.mp3Gain);
+    j.Member("preset", e.preset).Member("surround", e.surround);
+    j.Member("musicLength", e.musicLength).Member("musicCrc", e.musicCrc);
+    j.Member("crc", e.crc).Member("crcOk", e.crcOk).Close('}');
+}
+
+// A number, or null when it is not known.
+template <typename T>
+void NumberOrNull(JsonWriter& j, std::string_view key, const std::optional<T>& value) {
+    j.Key(key);
+    value ? j.Value(static_cast<std::int64_t>(*value)) : j.Null();
 }
 
 }  // namespace
 
-Json InspectAudioJson(const std::optional<inspect::AudioInspection>& audio) {
+void AppendInspectAudioJson(JsonWriter& j, const std::optional<inspect::AudioInspection>& audio) {
     if (!audio) {
-        return nullptr;
+        j.Null();
+        return;
     }
     const auto& a = *audio;
-    Json vbr = nullptr;
+    j.Open('{').Member("offset", a.offset).Member("length", a.length);
+    j.Member("version", a.version).Member("layer", a.layer).Member("sampleRate", a.sampleRate);
+    j.Member("channelMode", a.channelMode).Member("emphasis", a.emphasis).Member("crc", a.crc);
+    j.Member("frames", a.frames).Member("samples", a.samples);
+    j.Member("duration", Micro(a.duration)).Member("estimated", a.estimated);
+    j.Member("scanned", a.scanned).Key("bitrate").Open('{').Member("mode", a.bitrate.mode);
+    NumberOrNull(j, "min", a.bitrate.min);
+    NumberOrNull(j, "max", a.bitrate.max);
+    j.Member("average", a.bitrate.average).Close('}').Key("vbrHeader");
     if (a.vbrHeader) {
         const auto& v = *a.vbrHeader;
-        vbr = {{"kind", v.kind},
-               {"offset", v.offset},
-               {"length", v.length},
-               {"frames", OrNull(v.frames)},
-               {"bytes", OrNull(v.bytes)},
-               {"toc", v.toc},
-               {"quality", OrNull(v.quality)}};
+        j.Open('{').Member("kind", v.kind).Member("offset", v.offset).Member("length", v.length);
+        NumberOrNull(j, "frames", v.frames);
+        NumberOrNull(j, "bytes", v.bytes);
+        j.Member("toc", v.toc);
+        NumberOrNull(j, "quality", v.quality);
         if (v.kind == "VBRI") {
-            vbr["version"] = OrNull(v.version);
-            vbr["delay"] = OrNull(v.delay);
+            NumberOrNull(j, "version", v.version);
+            NumberOrNull(j, "delay", v.delay);
         }
+        j.Close('}');
+    } else {
+        j.Null();
     }
-    Json breaks = Json::array();
+    j.Key("encoder");
+    a.encoder ? EncoderJson(j, *a.encoder) : void(j.Null());
+    j.Key("breaks").Open('[');
     for (const auto& b : a.breaks) {
-        breaks.push_back({{"offset", b.offset}, {"length", b.length}, {"kind", b.kind}});
+        j.Open('{').Member("offset", b.offset).Member("length", b.length);
+        j.Member("kind", b.kind).Close('}');
     }
-    return {{"offset", a.offset},
-            {"length", a.length},
-            {"version", a.version},
-            {"layer", a.layer},
-            {"sampleRate", a.sampleRate},
-            {"channelMode", a.channelMode},
-            {"emphasis", a.emphasis},
-            {"crc", a.crc},
-            {"frames", a.frames},
-            {"samples", a.samples},
-            {"duration", Micro(a.duration)},
-            {"estimated", a.estimated},
-            {"scanned", a.scanned},
-            {"bitrate",
-             {{"mode", a.bitrate.mode},
-              {"min", OrNull(a.bitrate.min)},
-              {"max", OrNull(a.bitrate.max)},
-              {"average", a.bitrate.average}}},
-            {"vbrHeader", vbr},
-            {"encoder", a.encoder ? EncoderJson(*a.encoder) : Json(nullptr)},
-            {"breaks", breaks},
-            {"moreBreaks", a.moreBreaks}};
+    j.Close(']').Member("moreBreaks", a.moreBreaks).Close('}');
 }
 
 void AppendInspectAudioText(const std::optional<inspect::AudioInspection>& audio,

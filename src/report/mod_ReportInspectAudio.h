@@ -2,8 +2,6 @@
 // the [Inspect] text section.
 #pragma once
 
-#include <nlohmann/json.hpp>
-
 #include <optional>
 #include <string>
 
@@ -11,8 +9,10 @@
 
 namespace veltrane {
 
-// null when no audio was found.
-nlohmann::ordered_json InspectAudioJson(const std::optional<inspect::AudioInspection>& audio);
+class JsonWriter;
+
+// The value of "audio": null when no audio was found.
+void AppendInspectAudioJson(JsonWriter& json, const std::optional<inspect::AudioInspection>& audio);
 
 // Lines ending in "\n": "audio" with the offset and length, then the stream's facts indented by
 // two spaces, one break a line. Text from the file is shown as VisibleText.
