@@ -302,6 +302,34 @@ TEST(Inspect, KeepsABoundedAmountOfTextOverAllItsTags) {
     EXPECT_TRUE(Noted(in, Severity::Info, apeAt + 32, "shown cut at 16 of its bytes"));
 }
 
+// The edges of the walk and of the tag reader: a footer not re-read once the tags meet, a
+// marker reaching into the leading tag, the item limit, the shortest Lyrics3 v1, a character
+// past U+3FFFF, a MIME type only some know, padding noted once, a footer of version 3.
+TEST(Inspect, KeepsToTheLimitsOfTagsAndFields) {
+    const std::string footed = Id3v2(4, Frame24("TIT2", Text("A")), 0x10) + Id3v2Footer(12);
+    EXPECT_EQ(Map(InspectBytes(footed + Id3v1({}))), "0+32 id3v2, 32+128 id3v1");
+    EXPECT_TRUE(InspectBytes(Id3v2(3, Frame23("TIT2", Text("LYRICS2"))) + "00").notes.empty());
+    const Inspection many =
+        InspectBytes(fixture::ApeTag(std::vector<fixture::ApeItem>(1025, {"K", "v"})));
+    EXPECT_EQ(many.apev2.at(0).items.size(), kMaxEntries);
+    EXPECT_EQ(InspectBytes(Lyrics3v1("words")).lyrics3.at(0).fields.at(0).text, "words");
+    EXPECT_EQ(Map(InspectBytes(Lyrics3v1(""))), "0+20 lyrics3");
+
+    const std::string body = Frame24("TIT2", "\x01\xFF\xFE\x40\xDB\x41\xDC") +
+                             Frame24("APIC", ApicData("image/webp", "", "RIFF1234WEBP")) + '\0' +
+                             std::string(5000, 'x');
+    const Inspection in = InspectBytes(Id3v2(4, body));
+    EXPECT_EQ(in.id3v2.at(0).frames.at(0).text, (Values{"\xF3\xA0\x81\x81"}));
+    ASSERT_EQ(in.notes.size(), 1U);
+    EXPECT_EQ(in.notes[0].text, "the padding holds non-zero bytes");
+    const auto tit2 = Frame24("TIT2", "\x03" + std::string(127, 'x'));
+    EXPECT_FALSE(InspectBytes(Id3v2(4, tit2 + "junk")).id3v2.at(0).plainSizes);
+    EXPECT_EQ(InspectBytes(Id3v2(3, tit2.substr(0, 12))).id3v2.at(0).frames.size(), 1U);
+    EXPECT_TRUE(Noted(InspectBytes(Audio(2) + Id3v2Footer(0)), Severity::Error, 836, "footer"));
+    EXPECT_FALSE(Noted(InspectBytes(Audio(2) + "3DI" + Bytes({3, 0, 0, 0, 0, 0, 0})),
+                       Severity::Error, 836, "footer"));
+}
+
 // The report: "inspect" after "picture" in each file's object (null for a file that cannot be
 // opened), an [Inspect] section whose tag text cannot forge a line, and the summary's counts.
 TEST(InspectReport, AddsTheMemberTheSectionAndTheCounts) {
@@ -335,4 +363,9 @@ TEST(InspectReport, AddsTheMemberTheSectionAndTheCounts) {
     EXPECT_NE(text.find("  Cover\tbinary\t3 bytes\n  Who\ttext\tMe\n"), std::string::npos);
     EXPECT_NE(text.find("Inspected with ID3v2.4\t1\n"), std::string::npos);
     EXPECT_EQ(run({path}).find("Inspect"), std::string::npos);
+
+    // A text item's values, the empty Lyrics3 list, a tag line without flags.
+    EXPECT_EQ(file["inspect"]["apev2"][0]["items"][1].at("values")[0], "Me");
+    EXPECT_EQ(file["inspect"].at("lyrics3"), nlohmann::ordered_json::array());
+    EXPECT_NE(text.find("\nID3v2 2.4.0 at 0, 48 bytes, padding 0\n"), std::string::npos);
 }

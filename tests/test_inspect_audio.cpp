@@ -315,6 +315,21 @@ TEST(InspectAudio, MemoryAndReadsStayBoundedOnHostileStreams) {
     EXPECT_LT(sparse.bytesRead, 4 << 20);
 }
 
+// The longest free-format frame still measured, and the changes of stream listed in full up to
+// their limit and counted past it.
+TEST(InspectAudio, LimitsHoldUpToTheirLastUnit) {
+    const std::string longest = Frame(0xFB, 0x00, 0x44, 0x55, 8192);
+    EXPECT_EQ(Inspect(longest + longest, true).Kinds(), "audio@0+16384 ");
+    std::string flips = Frames(2);
+    for (int i = 1; i <= 101; ++i) {
+        flips += Frames(2, i % 2 ? 0xF3 : 0xFB);
+        if (i >= 100) {
+            EXPECT_EQ(Inspect(flips, true).Notes().find(" more changes") != std::string::npos,
+                      i == 101);
+        }
+    }
+}
+
 TEST(InspectAudio, ReportGivesTheJsonMembersAndReadableLines) {
     const std::string file =
         XingFrame({.frames = 2}, Lame{.radioGain = 0x2000 | 0x0400 | 65}) + Frames(2) + "junk";

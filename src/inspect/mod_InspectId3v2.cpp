@@ -241,9 +241,6 @@ class FrameDecoder {
         while (!bytes.empty() && values.size() < kMaxEntries) {
             const auto [text, rest] = SplitTerminated(bytes, unit);
             values.push_back(Decode(encoding, text));
-            if (rest.empty()) {
-                break;
-            }
             bytes = rest;
         }
         if (values.empty()) {
