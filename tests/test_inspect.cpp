@@ -308,7 +308,9 @@ TEST(Inspect, KeepsABoundedAmountOfTextOverAllItsTags) {
 TEST(Inspect, KeepsToTheLimitsOfTagsAndFields) {
     const std::string footed = Id3v2(4, Frame24("TIT2", Text("A")), 0x10) + Id3v2Footer(12);
     EXPECT_EQ(Map(InspectBytes(footed + Id3v1({}))), "0+32 id3v2, 32+128 id3v1");
-    EXPECT_TRUE(InspectBytes(Id3v2(3, Frame23("TIT2", Text("LYRICS2"))) + "00").notes.empty());
+    const Inspection marker = InspectBytes(Id3v2(3, Frame23("TIT2", Text("LYRICS2"))) + "00");
+    EXPECT_EQ(Map(marker), "0+28 id3v2, 28+2 junk");
+    EXPECT_EQ(marker.notes.size(), 1U);  // only that no audio frame stands there
     const Inspection many =
         InspectBytes(fixture::ApeTag(std::vector<fixture::ApeItem>(1025, {"K", "v"})));
     EXPECT_EQ(many.apev2.at(0).items.size(), kMaxEntries);
