@@ -250,7 +250,8 @@ bool Confirmed(Reader& reader, std::int64_t pos, const Header& h) {
 
 // The first confirmed frame at or after from, stepping over holes of sparse files.
 std::optional<std::int64_t> FindConfirmed(Reader& reader, std::int64_t from) {
-    std::int64_t probed = from - kHoleProbeStep;
+    // The first probe for a hole comes after a block's worth of search: most files have none.
+    std::int64_t probed = from;
     for (std::int64_t at = from; at + 4 <= reader.end();) {
         if (at - probed >= kHoleProbeStep) {
             probed = at;

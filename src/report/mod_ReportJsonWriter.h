@@ -124,8 +124,20 @@ class JsonWriter {
     }
     void Escaped(std::string_view text) {
         static constexpr std::string_view kHex = "0123456789abcdef";
+        const auto plain = [](char c) {
+            return c != '"' && c != '\\' && static_cast<unsigned char>(c) >= 0x20;
+        };
         out_ += '"';
-        for (const char c : text) {
+        for (std::size_t at = 0; at < text.size();) {
+            // Runs that need no escape are copied whole.
+            const auto run =
+                std::find_if_not(text.begin() + static_cast<std::ptrdiff_t>(at), text.end(), plain);
+            const auto end = static_cast<std::size_t>(run - text.begin());
+            out_.append(text.substr(at, end - at));
+            if (end == text.size()) {
+                break;
+            }
+            const char c = text[end];
             const auto u = static_cast<unsigned char>(c);
             if (c == '"' || c == '\\') {
                 out_ += '\\';
@@ -136,13 +148,12 @@ class JsonWriter {
                 out_ += "\\t";
             } else if (c == '\r') {
                 out_ += "\\r";
-            } else if (u < 0x20) {
+            } else {
                 out_ += "\\u00";
                 out_ += kHex[u >> 4];
                 out_ += kHex[u & 0xF];
-            } else {
-                out_ += c;
             }
+            at = end + 1;
         }
         out_ += '"';
     }
