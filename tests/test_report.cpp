@@ -58,19 +58,22 @@ std::vector<std::string> Paths(const std::string& json) {
 }  // namespace
 
 // A title that clears the screen, and a name and tags that would forge sections: every control
-// character shows as an escape, one row is one line, and the lyrics lines are indented.
+// character shows as an escape, one row is one line, and the lyrics lines are indented; the
+// JSON form gives the name back byte for byte.
 TEST_F(ReportTool, ShowsControlCharactersInTextAsEscapesSoNothingForgesARow) {
-    temp_.Write("a\n[ID3v1]\x1b\xC2\x80.mp3",
+    temp_.Write("a\\\"\n[ID3v1]\x1b\xC2\x80.mp3",
                 MpegFrame(6000) + Lyrics3v1("x\r\n[ID3v1]\r\nArtist\tme") +
                     Id3v1({"\x1b[2J\\t\n[ID3v1]", "A\tB\x7f\x81", "", "", "", 1, 0}));
     const std::string out = Report({"."}).out;
     EXPECT_EQ(out.find('\x1b'), std::string::npos);
-    for (const char* line :
-         {"== ./a\\n[ID3v1]\\x1b\\u0080.mp3\n", "\n[ID3v1]\n", "\nTitle\t\\x1b[2J\\\\t\\n[ID3v1]\n",
-          "\nArtist\tA\\tB\\x7f\\u0081\n", "\n  x\n  [ID3v1]\n  Artist\\tmeLYRICS \n"}) {
+    for (const char* line : {"== ./a\\\\\"\\n[ID3v1]\\x1b\\u0080.mp3\n", "\n[ID3v1]\n",
+                             "\nTitle\t\\x1b[2J\\\\t\\n[ID3v1]\n", "\nArtist\tA\\tB\\x7f\\u0081\n",
+                             "\n  x\n  [ID3v1]\n  Artist\\tmeLYRICS \n"}) {
         EXPECT_NE(out.find(line), std::string::npos) << line;
     }
     EXPECT_EQ(out.find("\n[ID3v1]\n"), out.rfind("\n[ID3v1]\n"));
+    EXPECT_EQ(Paths(Report({"--json", "."}).out),
+              std::vector<std::string>{"./a\\\"\n[ID3v1]\x1b\xC2\x80.mp3"});
 }
 
 // Each row: the arguments, the exit status, and the start of standard output (or of standard
@@ -367,15 +370,16 @@ TEST_F(ReportTool, KeepsTheProgressLineOffTheOutputOnATerminal) {
     EXPECT_NE(shown.find(" files/s"), std::string::npos);
 }
 
-// SIGTERM in the middle of an export: the temporary picture goes, and the process ends by the
-// signal (a shell shows 128 + 15).
+// SIGTERM in the middle of an export: the temporary picture goes, the progress line is cleared,
+// and the process ends by the signal (a shell shows 128 + 15).
 TEST_F(ReportTool, LeavesNoTemporaryPictureWhenInterrupted) {
     const std::string picture = "\x89PNG" + std::string(120 << 20, 'p');
     temp_.Write("big.mp3", Id3v2(3, Frame23("APIC", ApicData("image/png", "", picture))));
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        ::execl(kTool.c_str(), kTool.c_str(), "--export-picture", "big.mp3", nullptr);
+        ::dup2(::open("err.txt", O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
+        ::execl(kTool.c_str(), kTool.c_str(), "--progress", "--export-picture", "big.mp3", nullptr);
         ::_exit(127);
     }
     bool seen = false;
@@ -392,6 +396,8 @@ TEST_F(ReportTool, LeavesNoTemporaryPictureWhenInterrupted) {
     ::waitpid(child, &status, 0);
     ASSERT_TRUE(seen);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    const std::string err = Slurp("err.txt");
+    EXPECT_TRUE(err.ends_with("\r\x1b[K")) << ::testing::PrintToString(err);
     for (const auto& entry : fs::directory_iterator(".")) {
         EXPECT_FALSE(entry.path().filename().string().starts_with(".image")) << entry.path();
     }
