@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -131,6 +133,21 @@ TEST_F(ReportTool, ExportsThePictureIntoTheWorkingFolderOnRequest) {
     EXPECT_NE(text.out.find("[Picture]\n1\t./image.png\n"), std::string::npos);
     EXPECT_NE(text.out.find("[Picture]\n-1\t\n"), std::string::npos);
     EXPECT_EQ(text.err, "ReadID3dPAT: Type mismatch\nGetPicture: cannot handle encryption\n");
+}
+
+// Every reader of a file shares one open, and a file that cannot be read is tried once: a slow
+// disk or a FIFO's writer sees one open (and its close: unlike repeated opens, never merged).
+TEST_F(ReportTool, OpensEachFileOnceForAllItsReaders) {
+    temp_.Write("tags.mp3", Id3v2(3, Frame23("TIT2", Text("T"))) + kV11 + Lyrics3v1("x"));
+    temp_.Write("empty.mp3", "");
+    for (const char* name : {"tags.mp3", "empty.mp3"}) {
+        const int events = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        ASSERT_GE(::inotify_add_watch(events, name, IN_OPEN | IN_CLOSE_NOWRITE), 0);
+        Report({name});
+        std::array<char, 4096> buffer{};
+        EXPECT_EQ(::read(events, buffer.data(), buffer.size()), 2 * sizeof(inotify_event)) << name;
+        ::close(events);
+    }
 }
 
 // Folders stand for their MP3 files as the viewer lists them: regular files (links to files
