@@ -47,7 +47,8 @@ TEST(DrivesFromMountTable, GivesLettersCToZInTableOrderToTheMountsAUserBrowses) 
         "/dev/sr0 /media/cdrom iso9660 ro 0 0\n"
         "/dev/sda1 /boot/efi vfat rw 0 0\n"
         "/dev/loop3 /snap/core/1 squashfs ro 0 0\n"
-        "/dev/sda3 /home ext4 rw 0 0\n";
+        "/dev/sda3 /home ext4 rw 0 0\n"
+        "tmpfs /mnt/ram tmpfs rw 0 0\n";
     const auto drives =
         DrivesFromMountTable(mounts, [](std::string_view device) { return device == "/dev/sdb1"; });
     std::vector<std::string> shown;
@@ -55,9 +56,10 @@ TEST(DrivesFromMountTable, GivesLettersCToZInTableOrderToTheMountsAUserBrowses) 
         shown.push_back(std::string(1, d.letter) + " " + d.mountPoint + " " +
                         std::to_string(d.type));
     }
-    EXPECT_EQ(shown, (std::vector<std::string>{"C / 3", "D /home 3", "E /run/media/me/STICK 2",
-                                               "F /tmp 6", "G /mnt/nfs 4", "H /mnt/My Music 4",
-                                               "I /mnt/a\\b 4", "J /media/cdrom 5"}));
+    EXPECT_EQ(shown,
+              (std::vector<std::string>{"C / 3", "D /home 3", "E /run/media/me/STICK 2", "F /tmp 6",
+                                        "G /mnt/nfs 4", "H /mnt/My Music 4", "I /mnt/a\\b 4",
+                                        "J /media/cdrom 5", "K /mnt/ram 6"}));
     std::string many;
     for (int i = 0; i < 40; ++i) {
         many += "/dev/sd" + std::to_string(i) + " /data/" + std::to_string(i) + " ext4 rw 0 0\n";

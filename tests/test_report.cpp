@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -58,19 +60,22 @@ std::vector<std::string> Paths(const std::string& json) {
 }  // namespace
 
 // A title that clears the screen, and a name and tags that would forge sections: every control
-// character shows as an escape, one row is one line, and the lyrics lines are indented.
+// character shows as an escape, one row is one line, and the lyrics lines are indented; the
+// JSON form gives the name back byte for byte.
 TEST_F(ReportTool, ShowsControlCharactersInTextAsEscapesSoNothingForgesARow) {
-    temp_.Write("a\n[ID3v1]\x1b\xC2\x80.mp3",
+    temp_.Write("a\\\"\n[ID3v1]\x1b\xC2\x80.mp3",
                 MpegFrame(6000) + Lyrics3v1("x\r\n[ID3v1]\r\nArtist\tme") +
                     Id3v1({"\x1b[2J\\t\n[ID3v1]", "A\tB\x7f\x81", "", "", "", 1, 0}));
     const std::string out = Report({"."}).out;
     EXPECT_EQ(out.find('\x1b'), std::string::npos);
-    for (const char* line :
-         {"== ./a\\n[ID3v1]\\x1b\\u0080.mp3\n", "\n[ID3v1]\n", "\nTitle\t\\x1b[2J\\\\t\\n[ID3v1]\n",
-          "\nArtist\tA\\tB\\x7f\\u0081\n", "\n  x\n  [ID3v1]\n  Artist\\tmeLYRICS \n"}) {
+    for (const char* line : {"== ./a\\\\\"\\n[ID3v1]\\x1b\\u0080.mp3\n", "\n[ID3v1]\n",
+                             "\nTitle\t\\x1b[2J\\\\t\\n[ID3v1]\n", "\nArtist\tA\\tB\\x7f\\u0081\n",
+                             "\n  x\n  [ID3v1]\n  Artist\\tmeLYRICS \n"}) {
         EXPECT_NE(out.find(line), std::string::npos) << line;
     }
     EXPECT_EQ(out.find("\n[ID3v1]\n"), out.rfind("\n[ID3v1]\n"));
+    EXPECT_EQ(Paths(Report({"--json", "."}).out),
+              std::vector<std::string>{"./a\\\"\n[ID3v1]\x1b\xC2\x80.mp3"});
 }
 
 // Each row: the arguments, the exit status, and the start of standard output (or of standard
@@ -128,6 +133,21 @@ TEST_F(ReportTool, ExportsThePictureIntoTheWorkingFolderOnRequest) {
     EXPECT_NE(text.out.find("[Picture]\n1\t./image.png\n"), std::string::npos);
     EXPECT_NE(text.out.find("[Picture]\n-1\t\n"), std::string::npos);
     EXPECT_EQ(text.err, "ReadID3dPAT: Type mismatch\nGetPicture: cannot handle encryption\n");
+}
+
+// Every reader of a file shares one open, and a file that cannot be read is tried once: a slow
+// disk or a FIFO's writer sees one open (and its close: unlike repeated opens, never merged).
+TEST_F(ReportTool, OpensEachFileOnceForAllItsReaders) {
+    temp_.Write("tags.mp3", Id3v2(3, Frame23("TIT2", Text("T"))) + kV11 + Lyrics3v1("x"));
+    temp_.Write("empty.mp3", "");
+    for (const char* name : {"tags.mp3", "empty.mp3"}) {
+        const int events = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        ASSERT_GE(::inotify_add_watch(events, name, IN_OPEN | IN_CLOSE_NOWRITE), 0);
+        Report({name});
+        std::array<char, 4096> buffer{};
+        EXPECT_EQ(::read(events, buffer.data(), buffer.size()), 2 * sizeof(inotify_event)) << name;
+        ::close(events);
+    }
 }
 
 // Folders stand for their MP3 files as the viewer lists them: regular files (links to files
@@ -312,6 +332,32 @@ TEST_F(ReportTool, GoesOnWhenItsThreadsCannotStart) {
               "veltrane-report: could start only 0 of 4 threads; the run goes on with fewer\n");
 }
 
+// A signal caught (with no restart) while the output waits for a slow reader interrupts the
+// write before it wrote anything; the write goes on.
+TEST(DescriptorOutput, GoesOnAfterASignalInterruptsAWrite) {
+    std::array<int, 2> ends{};
+    ASSERT_EQ(::pipe2(ends.data(), O_NONBLOCK), 0);
+    while (::write(ends[1], "x", 1) == 1) {
+    }
+    ::fcntl(ends[1], F_SETFL, 0);
+    struct sigaction caught {};
+    caught.sa_handler = [](int) {};
+    ::sigaction(SIGUSR1, &caught, nullptr);
+    const pthread_t writer = ::pthread_self();
+    std::jthread reader([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ::pthread_kill(writer, SIGUSR1);
+        for (char c = 'x'; c == 'x' && ::read(ends[0], &c, 1) == 1;) {
+        }
+    });
+    veltrane::DescriptorOutput output(ends[1]);
+    EXPECT_TRUE(std::ostream(&output) << "y" << std::flush);
+    ::close(ends[1]);  // a reader still waiting for "y" ends
+    reader.join();
+    ::signal(SIGUSR1, SIG_DFL);
+    ::close(ends[0]);
+}
+
 // A write that fails stops the run at once with the reason and status 3: a full disk, and a
 // reader gone early with SIGPIPE ignored (as many runtimes leave it for their children).
 TEST_F(ReportTool, StopsWithAMessageWhenItsOutputCannotBeWritten) {
@@ -367,15 +413,16 @@ TEST_F(ReportTool, KeepsTheProgressLineOffTheOutputOnATerminal) {
     EXPECT_NE(shown.find(" files/s"), std::string::npos);
 }
 
-// SIGTERM in the middle of an export: the temporary picture goes, and the process ends by the
-// signal (a shell shows 128 + 15).
+// SIGTERM in the middle of an export: the temporary picture goes, the progress line is cleared,
+// and the process ends by the signal (a shell shows 128 + 15).
 TEST_F(ReportTool, LeavesNoTemporaryPictureWhenInterrupted) {
     const std::string picture = "\x89PNG" + std::string(120 << 20, 'p');
     temp_.Write("big.mp3", Id3v2(3, Frame23("APIC", ApicData("image/png", "", picture))));
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        ::execl(kTool.c_str(), kTool.c_str(), "--export-picture", "big.mp3", nullptr);
+        ::dup2(::open("err.txt", O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
+        ::execl(kTool.c_str(), kTool.c_str(), "--progress", "--export-picture", "big.mp3", nullptr);
         ::_exit(127);
     }
     bool seen = false;
@@ -392,6 +439,8 @@ TEST_F(ReportTool, LeavesNoTemporaryPictureWhenInterrupted) {
     ::waitpid(child, &status, 0);
     ASSERT_TRUE(seen);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    const std::string err = Slurp("err.txt");
+    EXPECT_TRUE(err.ends_with("\r\x1b[K")) << ::testing::PrintToString(err);
     for (const auto& entry : fs::directory_iterator(".")) {
         EXPECT_FALSE(entry.path().filename().string().starts_with(".image")) << entry.path();
     }

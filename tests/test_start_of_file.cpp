@@ -235,6 +235,7 @@ TEST(FormatFrameValue, FormsEachFramesValueAndReportsALengthThatIsNoNumber) {
         {"TSIZ", Text(std::string(" 4096 \0junk", 11)), "4096 bytes", ""},
         {"TSIZ", Text("1e999"), "", "ReadID3dPAT"},  // too large for a number: an overflow
         {"TSIZ", Text("-1e-999"), "0 bytes", ""},    // too small: zero
+        {"TSIZ", Text("0." + std::string(400, '0') + "1"), "0 bytes", ""},
         {"PCNT", "", "File has been played 0 times", ""},
         {"TIT2", utf16, utf16, ""},  // the encoding byte goes only when it is zero
     };
@@ -386,6 +387,8 @@ TEST(Helpers, WriteCountersOfAnyLengthExactlyAndHugeOnesInScientificForm) {
     EXPECT_EQ(longest.substr(longest.size() - 12), "633712377855");
     const std::string huge = BigEndianToDecimal("\x01" + std::string(kMaxExactCounterBytes, '\0'));
     EXPECT_EQ(huge.substr(huge.find('E')), "E+9864");  // 256^4096 = 10^9864.xx
+    // Just below 10^9866: the mantissa rounds up to 10 and carries into the exponent.
+    EXPECT_EQ(BigEndianToDecimal("\x46\xA5\xFA\xE4\xCE\x2C\x43\xBA", 4089), "1.000000E+9866");
 }
 
 // A dropped line in a table compiles and shifts every later entry: the first, a middle and the
