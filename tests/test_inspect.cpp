@@ -104,6 +104,8 @@ TEST(Inspect, MapsEveryByteAndReadsTheTrailingTagsInOrder) {
     ASSERT_TRUE(in.id3v1->enhanced);
     EXPECT_EQ(in.id3v1->enhanced->artist, "Long artist");
     EXPECT_EQ(in.id3v1->enhanced->end, "002:00");
+    EXPECT_EQ(in.id3v1->enhanced->offset, enhancedAt);
+    EXPECT_EQ(in.notes.size(), 2U);  // the junk and the bad UTF-8: nothing about the APE header
 
     const std::string lyricsV1 = Lyrics3v1("words");
     EXPECT_EQ(Map(InspectBytes(Audio(2) + ape + lyricsV1)),
@@ -226,6 +228,12 @@ TEST(Inspect, FindsAppendedAndRepeatedTags) {
               "0+24 id3v2, 24+6 junk, 30+24 id3v2, 54+836 audio, 890+34 id3v2, 924+128 id3v1");
     EXPECT_EQ(in.id3v1->version, "1.0");
     EXPECT_EQ(in.id3v1->genreName, "");
+    EXPECT_TRUE(Noted(in, Severity::Info, 890, "an ID3v2 tag appended at the end"));
+    EXPECT_EQ(in.notes.size(), 3U);  // with the zeros and the further tag: nothing else
+
+    // Zero bytes before the first tag: a tag must start the file, so all of it is junk.
+    EXPECT_EQ(Map(InspectBytes(std::string(4, '\0') + first + Audio(2))),
+              "0+28 junk, 28+836 audio");
 }
 
 // Sizes that do not fit the file: the tag keeps its declared size, its region ends with the
@@ -242,6 +250,9 @@ TEST(Inspect, NotesDamagedSizesAndStillCoversTheFile) {
     const Inspection wrong = InspectBytes(Audio(2) + lyrics);
     EXPECT_EQ(Map(wrong), "0+836 audio, 836+" + std::to_string(lyrics.size()) + " lyrics3");
     EXPECT_TRUE(Noted(wrong, Severity::Warning, 836, "Lyrics3 v2 size (9) does not match"));
+    const Inspection noBegin = InspectBytes(Audio(2) + "words" + "LYRICSEND");
+    EXPECT_EQ(noBegin.notes.size(), 1U);
+    EXPECT_TRUE(Noted(noBegin, Severity::Error, 841, "LYRICSEND without LYRICSBEGIN"));
 
     // A size that takes the first frames of the audio into the tag.
     const std::string into =
