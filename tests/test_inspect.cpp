@@ -286,7 +286,10 @@ TEST(Inspect, KeepsABoundedAmountOfTextOverAllItsTags) {
     for (int t = 0; t < 8; ++t) {
         std::string body;
         for (int f = 0; f < 4; ++f) {
-            body += Frame23("TXXX", std::string("\0d\0", 3) + std::string(60000, '\x01'));
+            // A comment last, whose text is cut as a TXXX's is.
+            body += Frame23(f == 3 ? "COMM" : "TXXX",
+                            std::string(f == 3 ? "\0engd\0" : "\0d\0", f == 3 ? 6 : 3) +
+                                std::string(60000, '\x01'));
         }
         file += Id3v2(3, body);
     }
