@@ -279,6 +279,32 @@ TEST(Inspect, NotesDamagedSizesAndStillCoversTheFile) {
     EXPECT_TRUE(Noted(noAudio, Severity::Warning, 0, "no MPEG audio frame found"));
 }
 
+// Version 2.2: three-character IDs, a picture's three-letter format; UTF-8 at the edge of the
+// three-byte forms; tag flags no version defines.
+TEST(InspectId3v2, ReadsVersion22AndTheEdgesOfItsText) {
+    const std::string png = std::string("\x89PNG\r\n\x1A\n", 8) + "data";
+    const Inspection v22 =
+        InspectBytes(Id3v2(2, Frame22("TT2", Text("Two")) + Frame22("PIC", std::string("\0PNG\x03"
+                                                                                       "d\0",
+                                                                                       7) +
+                                                                               png)));
+    ASSERT_EQ(v22.id3v2.size(), 1U);
+    const auto& frames = v22.id3v2[0].frames;
+    ASSERT_EQ(frames.size(), 2U);
+    EXPECT_EQ(frames[0].text, (Values{"Two"}));
+    ASSERT_TRUE(frames[1].picture);
+    EXPECT_EQ(frames[1].picture->mime, "PNG");
+    EXPECT_EQ(frames[1].picture->typeName, "Cover (front)");
+    EXPECT_EQ(frames[1].picture->description, "d");
+    EXPECT_EQ(frames[1].picture->format, "png");
+
+    const Inspection utf8 =
+        InspectBytes(Id3v2(4, Frame24("TIT2", "\x03\xE0\xA0\x80") /* U+0800 */, 0x0F));
+    EXPECT_EQ(utf8.id3v2.at(0).frames.at(0).text, (Values{"\xE0\xA0\x80"}));
+    ASSERT_EQ(utf8.notes.size(), 1U);
+    EXPECT_TRUE(Noted(utf8, Severity::Warning, 5, "tag flags not defined for ID3v2.4"));
+}
+
 // A file of many tags full of text: what is kept of them is bounded over the whole file, not
 // tag by tag, so later frames and items are shown cut short (with the usual note).
 TEST(Inspect, KeepsABoundedAmountOfTextOverAllItsTags) {
