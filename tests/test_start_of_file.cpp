@@ -118,6 +118,10 @@ TEST(ReadId3v2, RecordsTheHeaderAndEachFramesPlaceAndData) {
     EXPECT_EQ(ReadTag(Id3v2(2, Frame22("COM", "x"))).header.FrameHeaderSize, 6);
     EXPECT_EQ(ReadTag(Id3v2(3, "", 0, Bytes({0, 0, 0, 0x80}))).header.TagSize, 128);
     EXPECT_EQ(ReadTag(Id3v2(5, "")).header.MajorVersion, 0);
+    // A last frame of no data whose size ends with the tag is read, not a fault.
+    const auto edge = ReadTag(Id3v2(2, Frame22("TT2", Text("A")) + "TT1" + std::string(3, '\0')));
+    EXPECT_EQ(edge.Ids(), "TT2 TT1");
+    EXPECT_TRUE(edge.messages.empty());
 }
 
 // The declared size caps what is kept but is not trusted for allocation (4 GiB declared, a

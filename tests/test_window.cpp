@@ -108,6 +108,7 @@ TEST_F(Window, BrowsesFoldersAndShowsTheClickedFilesPanes) {
     EXPECT_EQ(columns.join(" "), "TAG Text Value Item Value Item Value");
     ASSERT_EQ(w.TreeView1.topLevelItemCount(), 1);
     QTreeWidgetItem* drive = w.TreeView1.topLevelItem(0);
+    EXPECT_EQ(drive->data(0, Qt::UserRole + 2).toString(), "DriveC");  // the drive node's key
     EXPECT_EQ(drive->text(0), QString::fromStdString("C: (" + temp_.Path().string() + ")"));
     ASSERT_EQ(drive->childCount(), 1);  // Music; the hidden .config is not shown
     EXPECT_EQ(Rows(w.FileList()), (Names{"root.mp3"}));
