@@ -303,6 +303,9 @@ TEST(InspectId3v2, ReadsVersion22AndTheEdgesOfItsText) {
     EXPECT_EQ(utf8.id3v2.at(0).frames.at(0).text, (Values{"\xE0\xA0\x80"}));
     ASSERT_EQ(utf8.notes.size(), 1U);
     EXPECT_TRUE(Noted(utf8, Severity::Warning, 5, "tag flags not defined for ID3v2.4"));
+    // U+D800, a surrogate, has no UTF-8 form.
+    const Inspection surrogate = InspectBytes(Id3v2(4, Frame24("TIT2", "\x03\xED\xA0\x80")));
+    EXPECT_TRUE(Noted(surrogate, Severity::Warning, 10, "not valid UTF-8"));
 }
 
 // A file of many tags full of text: what is kept of them is bounded over the whole file, not
