@@ -332,32 +332,6 @@ TEST_F(ReportTool, GoesOnWhenItsThreadsCannotStart) {
               "veltrane-report: could start only 0 of 4 threads; the run goes on with fewer\n");
 }
 
-// A signal caught (with no restart) while the output waits for a slow reader interrupts the
-// write before it wrote anything; the write goes on.
-TEST(DescriptorOutput, GoesOnAfterASignalInterruptsAWrite) {
-    std::array<int, 2> ends{};
-    ASSERT_EQ(::pipe2(ends.data(), O_NONBLOCK), 0);
-    while (::write(ends[1], "x", 1) == 1) {
-    }
-    ::fcntl(ends[1], F_SETFL, 0);
-    struct sigaction caught {};
-    caught.sa_handler = [](int) {};
-    ::sigaction(SIGUSR1, &caught, nullptr);
-    const pthread_t writer = ::pthread_self();
-    std::jthread reader([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        ::pthread_kill(writer, SIGUSR1);
-        for (char c = 'x'; c == 'x' && ::read(ends[0], &c, 1) == 1;) {
-        }
-    });
-    veltrane::DescriptorOutput output(ends[1]);
-    EXPECT_TRUE(std::ostream(&output) << "y" << std::flush);
-    ::close(ends[1]);  // a reader still waiting for "y" ends
-    reader.join();
-    ::signal(SIGUSR1, SIG_DFL);
-    ::close(ends[0]);
-}
-
 // A write that fails stops the run at once with the reason and status 3: a full disk, and a
 // reader gone early with SIGPIPE ignored (as many runtimes leave it for their children).
 TEST_F(ReportTool, StopsWithAMessageWhenItsOutputCannotBeWritten) {
