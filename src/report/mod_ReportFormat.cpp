@@ -115,48 +115,6 @@ const char* IconName(MessageIcon icon) {
                                               : "none";
 }
 
-// A JSON string of valid UTF-8, escaped as the JSON library escapes it: the quote, the
-// backslash and the characters below U+0020, nothing else.
-void AppendJsonString(std::string& out, std::string_view text) {
-    static constexpr std::string_view kHex = "0123456789abcdef";
-    out += '"';
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\b':
-                out += "\\b";
-                break;
-            case '\f':
-                out += "\\f";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (byte < 0x20) {
-                    out += "\\u00";
-                    out += kHex[byte >> 4];
-                    out += kHex[byte & 0xF];
-                } else {
-                    out += c;
-                }
-        }
-    }
-    out += '"';
-}
-
 // Any bytes as a JSON string; those that are not UTF-8 become U+FFFD, as the JSON library
 // writes them.
 void AppendJsonBytes(std::string& out, std::string_view bytes) {
@@ -392,6 +350,55 @@ std::string RawBytesText(std::string_view bytes) {
         }
     }
     return out;
+}
+
+void AppendJsonString(std::string& out, std::string_view text) {
+    static constexpr std::string_view kHex = "0123456789abcdef";
+    const auto plain = [](char c) {
+        return c != '"' && c != '\\' && static_cast<unsigned char>(c) >= 0x20;
+    };
+    out += '"';
+    for (std::size_t at = 0; at < text.size();) {
+        // Runs that need no escape are copied whole.
+        const auto run =
+            std::find_if_not(text.begin() + static_cast<std::ptrdiff_t>(at), text.end(), plain);
+        const auto end = static_cast<std::size_t>(run - text.begin());
+        out.append(text.substr(at, end - at));
+        if (end == text.size()) {
+            break;
+        }
+        const char c = text[end];
+        const auto byte = static_cast<unsigned char>(c);
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\b':
+                out += "\\b";
+                break;
+            case '\f':
+                out += "\\f";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                out += "\\u00";
+                out += kHex[byte >> 4];
+                out += kHex[byte & 0xF];
+        }
+        at = end + 1;
+    }
+    out += '"';
 }
 
 std::string VisibleText(std::string_view text) {

@@ -67,6 +67,10 @@ class ReportFormat {
     virtual void End(const ReportSummary* summary, std::ostream& out) const = 0;
 };
 
+// A JSON string of valid UTF-8, escaped as the JSON library escapes it: the quote, the
+// backslash and the characters below U+0020, nothing else.
+void AppendJsonString(std::string& out, std::string_view text);
+
 // UTF-8 text with every control character (U+0000 to U+001F, U+007F, U+0080 to U+009F), every
 // bidirectional control (U+202A to U+202E, U+2066 to U+2069), every byte that is not part of
 // valid UTF-8 and the backslash written as a visible escape ("\t", "\n", "\r", "\x1b",

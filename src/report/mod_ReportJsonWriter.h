@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "inspect/mod_InspectId3v2.h"
+#include "report/mod_ReportFormat.h"
 
 namespace veltrane {
 
@@ -116,46 +117,10 @@ class JsonWriter {
                                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
         if (!ascii) {
             bool valid = true;
-            const std::string clean = inspect::CleanUtf8(text, valid);
-            Escaped(clean);
+            AppendJsonString(out_, inspect::CleanUtf8(text, valid));
         } else {
-            Escaped(text);
+            AppendJsonString(out_, text);
         }
-    }
-    void Escaped(std::string_view text) {
-        static constexpr std::string_view kHex = "0123456789abcdef";
-        const auto plain = [](char c) {
-            return c != '"' && c != '\\' && static_cast<unsigned char>(c) >= 0x20;
-        };
-        out_ += '"';
-        for (std::size_t at = 0; at < text.size();) {
-            // Runs that need no escape are copied whole.
-            const auto run =
-                std::find_if_not(text.begin() + static_cast<std::ptrdiff_t>(at), text.end(), plain);
-            const auto end = static_cast<std::size_t>(run - text.begin());
-            out_.append(text.substr(at, end - at));
-            if (end == text.size()) {
-                break;
-            }
-            const char c = text[end];
-            const auto u = static_cast<unsigned char>(c);
-            if (c == '"' || c == '\\') {
-                out_ += '\\';
-                out_ += c;
-            } else if (c == '\n') {
-                out_ += "\\n";
-            } else if (c == '\t') {
-                out_ += "\\t";
-            } else if (c == '\r') {
-                out_ += "\\r";
-            } else {
-                out_ += "\\u00";
-                out_ += kHex[u >> 4];
-                out_ += kHex[u & 0xF];
-            }
-            at = end + 1;
-        }
-        out_ += '"';
     }
     std::string& out_;
     bool first_ = true;
