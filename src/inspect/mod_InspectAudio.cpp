@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "mpeg/mod_MP3_BinaryHeader.h"
+
 namespace veltrane::inspect {
 
 namespace {
@@ -23,22 +25,10 @@ constexpr std::int64_t kHoleProbeStep = 1 << 20;
 // fields and the LAME extension.
 constexpr std::size_t kHeaderPrefix = 4 + 2 + 32 + 120 + 36;
 
-constexpr std::array<std::array<int, 16>, 5> kBitrates{{
-    {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},  // 1, I
-    {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},     // 1, II
-    {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0},      // 1, III
-    {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0},     // 2/2.5, I
-    {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},          // 2/2.5, II+III
-}};
-constexpr std::array<std::array<int, 3>, 4> kSampleRates{{
-    {11025, 12000, 8000},   // version bits 00: 2.5
-    {0, 0, 0},              // reserved
-    {22050, 24000, 16000},  // 2
-    {44100, 48000, 32000},  // 1
-}};
+// The row of the MPEG tables' sample rates for each value of the header's version bits: 2.5,
+// reserved (a row of zeros), 2, 1.
+constexpr std::array<std::size_t, 4> kSampleRateRow{2, 3, 1, 0};
 constexpr std::array<std::string_view, 4> kVersionNames{"2.5", "", "2", "1"};
-constexpr std::array<std::string_view, 4> kChannelModes{"stereo", "joint stereo", "dual channel",
-                                                        "single channel"};
 constexpr std::array<std::string_view, 4> kEmphasis{"none", "50/15", "reserved", "CCITT J.17"};
 
 // The fields of a frame header that must stay the same from frame to frame of one stream.
@@ -84,14 +74,14 @@ std::optional<Header> Decode(const unsigned char* b) {
     }
     h.layer = 4 - layerBits;
     h.crc = (b[1] & 1) == 0;
-    h.sampleRate =
-        kSampleRates[static_cast<std::size_t>(h.versionBits)][static_cast<std::size_t>(rateIndex)];
+    h.sampleRate = SampleRateTable[kSampleRateRow[static_cast<std::size_t>(h.versionBits)]]
+                                  [static_cast<std::size_t>(rateIndex)];
     h.padding = ((b[2] >> 1) & 1) != 0;
     h.channelMode = b[3] >> 6;
     h.emphasis = b[3] & 3;
     const std::size_t row =
         h.mpeg1() ? static_cast<std::size_t>(h.layer - 1) : (h.layer == 1 ? 3U : 4U);
-    h.bitrate = kBitrates[row][static_cast<std::size_t>(h.bitrateIndex)] * 1000;
+    h.bitrate = BitrateTable[row][static_cast<std::size_t>(h.bitrateIndex)] * 1000;
     h.samples = h.layer == 1 ? 384 : (h.layer == 3 && !h.mpeg1() ? 576 : 1152);
     if (!h.free()) {
         const int pad = h.padding ? 1 : 0;
@@ -593,7 +583,7 @@ void Describe(AudioInspection& audio, const Header& h) {
     audio.version = std::string(kVersionNames[static_cast<std::size_t>(h.versionBits)]);
     audio.layer = h.layer;
     audio.sampleRate = h.sampleRate;
-    audio.channelMode = std::string(kChannelModes[static_cast<std::size_t>(h.channelMode)]);
+    audio.channelMode = std::string(ChannelModeNames[static_cast<std::size_t>(h.channelMode)]);
     audio.emphasis = std::string(kEmphasis[static_cast<std::size_t>(h.emphasis)]);
     audio.crc = h.crc;
 }
